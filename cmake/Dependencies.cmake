@@ -1,0 +1,27 @@
+# JsonCpp and GoogleTest. Linux uses Debian's packages; the Windows build
+# compiles Debian's JsonCpp source and the GoogleTest source under
+# /usr/src/googletest with the cross compiler (scripts/setup fetches the former).
+if(WIN32)
+  set(ORV_JSONCPP_SOURCE_DIR "${CMAKE_SOURCE_DIR}/.deps/jsoncpp" CACHE PATH "JsonCpp source tree")
+  if(NOT EXISTS "${ORV_JSONCPP_SOURCE_DIR}/src/lib_json/json_reader.cpp")
+    message(FATAL_ERROR "JsonCpp source not found in ${ORV_JSONCPP_SOURCE_DIR}; run scripts/setup")
+  endif()
+  file(GLOB ORV_JSONCPP_SOURCES "${ORV_JSONCPP_SOURCE_DIR}/src/lib_json/*.cpp")
+  add_library(orv_jsoncpp STATIC ${ORV_JSONCPP_SOURCES})
+  target_include_directories(orv_jsoncpp SYSTEM PUBLIC "${ORV_JSONCPP_SOURCE_DIR}/include")
+  target_compile_options(orv_jsoncpp PRIVATE -w)
+  add_library(JsonCpp::JsonCpp ALIAS orv_jsoncpp)
+
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_library(GTest::gtest ALIAS gtest)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET jsoncpp)
+  add_library(JsonCpp::JsonCpp ALIAS PkgConfig::JSONCPP)
+  find_package(GTest REQUIRED)
+  find_package(Threads REQUIRED)
+endif()

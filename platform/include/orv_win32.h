@@ -1,0 +1,21 @@
+// The Win32 subset that the host, the library and the tools call.
+// On Windows this is <windows.h>; elsewhere platform/posix implements the same
+// names with Windows' observable results.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#include <process.h>
+#define ORV_W_LITERAL(text) L##text
+#else
+#include "orv_posix/base.h"
+#include "orv_posix/text.h"
+#include "orv_posix/thread.h"
+#include "orv_posix/module.h"
+#define ORV_W_LITERAL(text) u##text
+#endif
+
+// A UTF-16 literal on every platform: ORV_W("text").
+#define ORV_W(text) ORV_W_LITERAL(text)
+
+#include "orv_paths.h"

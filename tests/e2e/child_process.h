@@ -1,0 +1,49 @@
+// A built program of the project started with pipes on its standard
+// streams. ORV_BIN_DIR names the folder, ORV_EXE_SUFFIX the ending (".exe"),
+// ORV_LAUNCHER a program to run it with ("wine").
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orv_e2e {
+
+std::string programPath(const std::string& name);
+bool runsUnderWine();
+
+class ChildProcess {
+ public:
+  explicit ChildProcess(const std::string& program, const std::vector<std::string>& args = {},
+                        const std::vector<std::string>& extraEnvironment = {});
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  void write(const std::string& bytes);
+  void closeInput();
+  // Reads until `count` bytes came, the output closed or the time ran out.
+  std::string read(size_t count, std::chrono::milliseconds timeout);
+  // Everything until the output closes (or the time runs out).
+  std::string readToEnd(std::chrono::milliseconds timeout);
+  std::string readErrorToEnd(std::chrono::milliseconds timeout);
+  // The exit code, or nothing when the process did not end in time.
+  std::optional<int> wait(std::chrono::milliseconds timeout);
+
+ private:
+  std::string readFrom(int& fd, size_t count, std::chrono::milliseconds timeout);
+  pid_t pid_ = -1;
+  int input_ = -1;
+  int output_ = -1;
+  int error_ = -1;
+  std::optional<int> exitCode_;
+};
+
+// The browser's framing: a 4-byte native length, then the bytes.
+std::string frame(const std::string& body);
+std::string lengthOnly(uint32_t length);
+
+}  // namespace orv_e2e
