@@ -13,6 +13,7 @@ using orv_e2e::lengthOnly;
 
 struct Outcome {
   std::string output;
+  std::string errors;
   std::optional<int> exitCode;
 };
 
@@ -22,6 +23,7 @@ Outcome runHost(const std::string& input, bool closeInput = true) {
   if (closeInput) host.closeInput();
   Outcome outcome;
   outcome.output = host.readToEnd(30s);
+  outcome.errors = host.readErrorToEnd(5s);
   outcome.exitCode = host.wait(30s);
   return outcome;
 }
@@ -61,7 +63,7 @@ TEST(HostFraming, EndsWithZeroAndWritesNothing) {
     const Outcome outcome = runHost(c.input, c.closeInput);
     EXPECT_EQ(outcome.output, "");
     ASSERT_TRUE(outcome.exitCode.has_value()) << "the host did not exit";
-    EXPECT_EQ(*outcome.exitCode, 0);
+    EXPECT_EQ(*outcome.exitCode, 0) << "standard error: " << outcome.errors;
   }
 }
 
