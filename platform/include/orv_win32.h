@@ -6,12 +6,17 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <process.h>
+#include <sys/timeb.h>
+#include <time.h>
 #define ORV_W_LITERAL(text) L##text
 #else
 #include "orv_posix/base.h"
 #include "orv_posix/text.h"
 #include "orv_posix/thread.h"
 #include "orv_posix/module.h"
+#include "orv_posix/file.h"
+#include "orv_posix/crt_time.h"
+#include "orv_posix/format.h"
 #define ORV_W_LITERAL(text) u##text
 #endif
 

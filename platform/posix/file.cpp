@@ -1,0 +1,253 @@
+// Files, folders and the executable's path with kernel32's results.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "kernel_object.h"
+#include "orv_win32.h"
+#include "posix_error.h"
+
+namespace {
+
+using orv_posix::ErrnoKeeper;
+using orv_posix::utf8PathOf;
+using orv_posix::win32ErrorFromErrno;
+
+class FileObject : public orv_posix::KernelObject {
+ public:
+  explicit FileObject(int fd) : fd_(fd) {}
+  ~FileObject() override { ::close(fd_); }
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+BOOL failWith(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
+int accessFlags(DWORD access) {
+  const bool all = (access & GENERIC_ALL) != 0;
+  const bool reads = all || (access & (GENERIC_READ | FILE_READ_DATA)) != 0;
+  const bool overwrites = all || (access & (GENERIC_WRITE | FILE_WRITE_DATA)) != 0;
+  const bool appends = !overwrites && (access & FILE_APPEND_DATA) != 0;
+  int flags = (reads && (overwrites || appends)) ? O_RDWR : (overwrites || appends) ? O_WRONLY : O_RDONLY;
+  if (appends) flags |= O_APPEND;
+  return flags | O_CLOEXEC;
+}
+
+// Opens without creating first, so that the caller learns whether the file
+// was there (OPEN_ALWAYS and CREATE_ALWAYS report it); -1 with errno set.
+int openWithDisposition(const std::string& path, int flags, DWORD disposition, bool& existed) {
+  existed = false;
+  switch (disposition) {
+    case CREATE_NEW:
+      return ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    case OPEN_EXISTING:
+      existed = true;
+      return ::open(path.c_str(), flags);
+    case TRUNCATE_EXISTING:
+      existed = true;
+      return ::open(path.c_str(), flags | O_TRUNC);
+    case OPEN_ALWAYS:
+    case CREATE_ALWAYS:
+      for (int attempt = 0; attempt < 100; ++attempt) {
+        const int extra = disposition == CREATE_ALWAYS ? O_TRUNC : 0;
+        int fd = ::open(path.c_str(), flags | extra);
+        if (fd >= 0 || errno != ENOENT) {
+          existed = fd >= 0;
+          return fd;
+        }
+        fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+      }
+      return -1;  // errno is EEXIST: another process keeps creating and deleting it
+    default:
+      errno = EINVAL;
+      return -1;
+  }
+}
+
+DWORD noModuleFileName(DWORD error) {
+  SetLastError(error);
+  return 0;
+}
+
+std::shared_ptr<FileObject> fileOf(HANDLE handle) { return orv_posix::lookupHandleAs<FileObject>(handle); }
+
+}  // namespace
+
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
+  ErrnoKeeper keepErrno;
+  std::string path;
+  if (!utf8PathOf(lpFileName, path) || path.empty()) {
+    SetLastError(lpFileName == nullptr ? ERROR_INVALID_PARAMETER : ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  int flags = accessFlags(dwDesiredAccess);
+  if (dwCreationDisposition == TRUNCATE_EXISTING && (flags & O_ACCMODE) == O_RDONLY) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  bool existed = false;
+  const int fd = openWithDisposition(path, flags, dwCreationDisposition, existed);
+  if (fd < 0) {
+    const int error = errno;
+    SetLastError(error == EEXIST ? ERROR_FILE_EXISTS : win32ErrorFromErrno(error, path));
+    return INVALID_HANDLE_VALUE;
+  }
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
+    ::close(fd);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  HANDLE handle = orv_posix::registerHandle(std::make_shared<FileObject>(fd));
+  const bool reportsExisting = dwCreationDisposition == OPEN_ALWAYS || dwCreationDisposition == CREATE_ALWAYS;
+  SetLastError(reportsExisting && existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+  return handle;
+}
+
+BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+               LPOVERLAPPED lpOverlapped) {
+  ErrnoKeeper keepErrno;
+  if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = 0;
+  if (lpOverlapped != nullptr || (lpBuffer == nullptr && nNumberOfBytesToWrite != 0))
+    return failWith(ERROR_INVALID_PARAMETER);
+  std::shared_ptr<FileObject> file = fileOf(hFile);
+  if (!file) return FALSE;
+  // One write call, so that appends of several processes never interleave;
+  // only a short write (a full disk, a signal) goes round again.
+  const char* bytes = static_cast<const char*>(lpBuffer);
+  DWORD written = 0;
+  while (written < nNumberOfBytesToWrite) {
+    const ssize_t result = ::write(file->fd(), bytes + written, nNumberOfBytesToWrite - written);
+    if (result < 0) {
+      if (errno == EINTR) continue;
+      if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = written;
+      return failWith(errno == EBADF ? ERROR_ACCESS_DENIED : win32ErrorFromErrno(errno));
+    }
+    if (result == 0) break;
+    written += static_cast<DWORD>(result);
+  }
+  if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = written;
+  return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
+  ErrnoKeeper keepErrno;
+  std::shared_ptr<FileObject> file = fileOf(hFile);
+  if (!file) return INVALID_SET_FILE_POINTER;
+  static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+  if (dwMoveMethod > FILE_END) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  // Without the high part the distance is a signed 32-bit value.
+  const int64_t distance = lpDistanceToMoveHigh == nullptr
+                               ? static_cast<int64_t>(lDistanceToMove)
+                               : static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh)) << 32) |
+                                                      static_cast<uint32_t>(lDistanceToMove));
+  const off_t base = dwMoveMethod == FILE_BEGIN ? 0 : ::lseek(file->fd(), 0, kWhence[dwMoveMethod]);
+  if (base < 0 || (distance < 0 && base + distance < 0)) {
+    SetLastError(base < 0 ? win32ErrorFromErrno(errno) : ERROR_NEGATIVE_SEEK);
+    return INVALID_SET_FILE_POINTER;
+  }
+  const int64_t target = base + distance;
+  if (lpDistanceToMoveHigh == nullptr && target > static_cast<int64_t>(UINT32_MAX - 1)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (::lseek(file->fd(), static_cast<off_t>(target), SEEK_SET) < 0) {
+    SetLastError(win32ErrorFromErrno(errno));
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (lpDistanceToMoveHigh != nullptr) *lpDistanceToMoveHigh = static_cast<LONG>(target >> 32);
+  const DWORD low = static_cast<DWORD>(target & 0xFFFFFFFF);
+  if (low == INVALID_SET_FILE_POINTER) SetLastError(ERROR_SUCCESS);  // tells a real position from a failure
+  return low;
+}
+
+BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {
+  ErrnoKeeper keepErrno;
+  std::string from;
+  std::string to;
+  if (!utf8PathOf(lpExistingFileName, from) || !utf8PathOf(lpNewFileName, to) || from.empty() || to.empty())
+    return failWith(ERROR_INVALID_PARAMETER);
+  struct stat source {};
+  if (lstat(from.c_str(), &source) != 0) return failWith(win32ErrorFromErrno(errno, from));
+  struct stat target {};
+  const bool targetExists = lstat(to.c_str(), &target) == 0;
+  if (targetExists && (source.st_dev != target.st_dev || source.st_ino != target.st_ino)) {
+    // Windows replaces files only, and only when asked to.
+    if ((dwFlags & MOVEFILE_REPLACE_EXISTING) == 0) return failWith(ERROR_ALREADY_EXISTS);
+    if (S_ISDIR(target.st_mode) || S_ISDIR(source.st_mode)) return failWith(ERROR_ACCESS_DENIED);
+  }
+  const int result = (dwFlags & MOVEFILE_REPLACE_EXISTING) != 0
+                         ? ::rename(from.c_str(), to.c_str())
+                         : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+  if (result != 0) return failWith(errno == EEXIST ? ERROR_ALREADY_EXISTS : win32ErrorFromErrno(errno, to));
+  return TRUE;
+}
+
+BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES) {
+  ErrnoKeeper keepErrno;
+  std::string path;
+  if (!utf8PathOf(lpPathName, path) || path.empty()) return failWith(ERROR_PATH_NOT_FOUND);
+  if (::mkdir(path.c_str(), 0777) != 0) {
+    const int error = errno;
+    return failWith(error == ENOENT ? ERROR_PATH_NOT_FOUND : win32ErrorFromErrno(error, path));
+  }
+  return TRUE;
+}
+
+BOOL DeleteFileW(LPCWSTR lpFileName) {
+  ErrnoKeeper keepErrno;
+  std::string path;
+  if (!utf8PathOf(lpFileName, path) || path.empty()) return failWith(ERROR_PATH_NOT_FOUND);
+  struct stat info {};
+  if (lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return failWith(ERROR_ACCESS_DENIED);
+  if (::unlink(path.c_str()) != 0) return failWith(win32ErrorFromErrno(errno, path));
+  return TRUE;
+}
+
+DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
+  ErrnoKeeper keepErrno;
+  std::string path;
+  if (hModule == nullptr) {
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", target, sizeof(target));
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof(target)) return noModuleFileName(ERROR_FILE_NOT_FOUND);
+    path.assign(target, static_cast<size_t>(length));
+  } else {
+    struct link_map* module = nullptr;
+    if (dlinfo(hModule, RTLD_DI_LINKMAP, &module) != 0 || module == nullptr || module->l_name == nullptr)
+      return noModuleFileName(ERROR_MOD_NOT_FOUND);
+    path = module->l_name;
+  }
+  const int units = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);  // terminator included
+  if (units <= 0) return noModuleFileName(ERROR_NO_UNICODE_TRANSLATION);
+  std::u16string wide(static_cast<size_t>(units), u'\0');
+  MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), units);
+  const DWORD length = static_cast<DWORD>(units - 1);
+  if (lpFilename == nullptr || nSize == 0) return noModuleFileName(ERROR_INSUFFICIENT_BUFFER);
+  if (length >= nSize) {
+    wide.copy(lpFilename, nSize - 1);
+    lpFilename[nSize - 1] = 0;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return nSize;
+  }
+  wide.copy(lpFilename, length + 1);
+  return length;
+}
