@@ -1,11 +1,32 @@
 #include "orv_trace_scope.h"
 
-// Tracing writes nothing until the log framework is in place; the scope
-// already has its final shape so that traced methods need no change then.
-CORVTraceScope::CORVTraceScope(const WCHAR*, const WCHAR*, const WCHAR*, ULONG, USHORT, bool, bool) {}
+#include <new>
 
-CORVTraceScope::~CORVTraceScope() = default;
+#include "orv_log_caller_errors.h"
+#include "orv_log_entry.h"
 
-void CORVTraceScope::setResult(bool) {}
+void CORVTraceScope::open(const WCHAR* className, const WCHAR* methodName, const WCHAR* sourceFile, ULONG line,
+                          USHORT outputMask, bool logEntryNow, bool logExitOnDestroy) noexcept {
+  CORVCallerErrorState keepCallerErrors;
+  try {
+    if (g_ulDynamicLogging.load(std::memory_order_relaxed) == ORV_DYNAMIC_LOGGING_UNREAD) loadLogConfiguration();
+    if (g_ulDynamicLogging.load(std::memory_order_relaxed) != ORV_DYNAMIC_LOGGING_ON) return;
+    if (!CORVLogSettings().isLoggingOn()) return;
+    m_pEntry = new (std::nothrow)
+        _CORVLogEntry(className, methodName, sourceFile, line, outputMask, logEntryNow, logExitOnDestroy);
+  } catch (...) {
+    m_pEntry = nullptr;  // tracing of this call is off; nothing reaches the traced method
+  }
+}
 
-void CORVTraceScope::setLogicalResult(bool) {}
+void CORVTraceScope::close() noexcept {
+  _CORVLogEntry* entry = m_pEntry;
+  m_pEntry = nullptr;
+  delete entry;  // writes EXIT, keeping the caller's errors
+}
+
+void CORVTraceScope::record(ULONG resultKind, bool value) noexcept {
+  CORVLogRecord& record = m_pEntry->getRecord();
+  record.setResultKind(resultKind);
+  record.setResult((record.getResult() & ~0xFFu) | (value ? 1u : 0u));
+}
