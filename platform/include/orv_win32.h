@@ -17,6 +17,7 @@
 #include "orv_posix/file.h"
 #include "orv_posix/crt_time.h"
 #include "orv_posix/format.h"
+#include "orv_posix/sysinfo.h"
 #define ORV_W_LITERAL(text) u##text
 #endif
 

@@ -37,6 +37,10 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
+  if (IS_INTRESOURCE(lpProcName)) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
   void* symbol = dlsym(hModule, lpProcName);
   if (symbol == nullptr) SetLastError(ERROR_PROC_NOT_FOUND);
   return reinterpret_cast<FARPROC>(symbol);
