@@ -167,10 +167,9 @@ HANDLE openLogFile(const WCHAR* path, bool requireRootedPath) {
   const DWORD access = FILE_APPEND_DATA;
   const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
   HANDLE file = CreateFileW(path, access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    SetFilePointer(file, 0, nullptr, FILE_END);
-    return file;
-  }
+  // Append access writes at the end whatever the file pointer says, so the
+  // pointer is never moved there.
+  if (file != INVALID_HANDLE_VALUE) return file;
   file = CreateFileW(path, access, sharing, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return file;
   // Another process may have created it between the two opens.
@@ -178,7 +177,6 @@ HANDLE openLogFile(const WCHAR* path, bool requireRootedPath) {
     DWORD written = 0;
     WriteFile(file, &kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr);
   }
-  SetFilePointer(file, 0, nullptr, FILE_END);
   return file;
 }
 

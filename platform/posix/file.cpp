@@ -107,8 +107,10 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_
     SetLastError(error == EEXIST ? ERROR_FILE_EXISTS : win32ErrorFromErrno(error, path));
     return INVALID_HANDLE_VALUE;
   }
+  // Opening a folder for writing fails by itself (EISDIR); only reading needs the check.
   struct stat info {};
-  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
+  if ((flags & O_ACCMODE) == O_RDONLY && (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) == 0 &&
+      fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
     ::close(fd);
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
@@ -159,18 +161,14 @@ DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveH
                                ? static_cast<int64_t>(lDistanceToMove)
                                : static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh)) << 32) |
                                                       static_cast<uint32_t>(lDistanceToMove));
-  const off_t base = dwMoveMethod == FILE_BEGIN ? 0 : ::lseek(file->fd(), 0, kWhence[dwMoveMethod]);
-  if (base < 0 || (distance < 0 && base + distance < 0)) {
-    SetLastError(base < 0 ? win32ErrorFromErrno(errno) : ERROR_NEGATIVE_SEEK);
+  const off_t target = ::lseek(file->fd(), static_cast<off_t>(distance), kWhence[dwMoveMethod]);
+  if (target < 0) {
+    SetLastError(errno == EINVAL ? ERROR_NEGATIVE_SEEK : win32ErrorFromErrno(errno));
     return INVALID_SET_FILE_POINTER;
   }
-  const int64_t target = base + distance;
-  if (lpDistanceToMoveHigh == nullptr && target > static_cast<int64_t>(UINT32_MAX - 1)) {
+  if (lpDistanceToMoveHigh == nullptr && target > static_cast<off_t>(UINT32_MAX - 1)) {
+    ::lseek(file->fd(), static_cast<off_t>(-distance), SEEK_CUR);  // the pointer stays where it was
     SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_SET_FILE_POINTER;
-  }
-  if (::lseek(file->fd(), static_cast<off_t>(target), SEEK_SET) < 0) {
-    SetLastError(win32ErrorFromErrno(errno));
     return INVALID_SET_FILE_POINTER;
   }
   if (lpDistanceToMoveHigh != nullptr) *lpDistanceToMoveHigh = static_cast<LONG>(target >> 32);
