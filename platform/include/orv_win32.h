@@ -18,6 +18,7 @@
 #include "orv_posix/crt_time.h"
 #include "orv_posix/format.h"
 #include "orv_posix/sysinfo.h"
+#include "orv_posix/registry.h"
 #define ORV_W_LITERAL(text) u##text
 #endif
 

@@ -1,0 +1,182 @@
+// The registry calls of advapi32 over a SQLite store: one database per hive,
+// "machine.db" (HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, HKEY_USERS,
+// HKEY_CURRENT_CONFIG) and "user.db" (HKEY_CURRENT_USER), in
+// $ORV_REGISTRY_DIR when it is set, else /var/lib/orv/registry and
+// ${XDG_CONFIG_HOME:-$HOME/.config}/orv/registry. Results are Windows' own:
+// status codes, buffer sizes, name rules, enumeration orders, access checks.
+#pragma once
+
+#include "orv_posix/base.h"
+
+struct HKEY__;
+typedef HKEY__* HKEY;
+typedef HKEY* PHKEY;
+typedef DWORD REGSAM;
+typedef DWORD ACCESS_MASK;
+
+// A forward declaration is enough here; the file calls define the structure.
+struct SECURITY_ATTRIBUTES;
+typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+
+#ifndef ORV_POSIX_FILETIME_DEFINED
+#define ORV_POSIX_FILETIME_DEFINED
+// 100-nanosecond intervals since 1601-01-01 UTC.
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+typedef FILETIME* PFILETIME;
+typedef FILETIME* LPFILETIME;
+#endif
+
+// The predefined roots are the sign-extended 32-bit values Windows uses.
+#define ORV_PREDEFINED_HKEY(value) (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(value))))
+#define HKEY_CLASSES_ROOT ORV_PREDEFINED_HKEY(0x80000000u)
+#define HKEY_CURRENT_USER ORV_PREDEFINED_HKEY(0x80000001u)
+#define HKEY_LOCAL_MACHINE ORV_PREDEFINED_HKEY(0x80000002u)
+#define HKEY_USERS ORV_PREDEFINED_HKEY(0x80000003u)
+#define HKEY_PERFORMANCE_DATA ORV_PREDEFINED_HKEY(0x80000004u)
+#define HKEY_CURRENT_CONFIG ORV_PREDEFINED_HKEY(0x80000005u)
+
+// Standard and generic rights (winnt.h), shared with other object kinds.
+#ifndef DELETE
+#define DELETE 0x00010000u
+#endif
+#ifndef READ_CONTROL
+#define READ_CONTROL 0x00020000u
+#endif
+#ifndef WRITE_DAC
+#define WRITE_DAC 0x00040000u
+#endif
+#ifndef WRITE_OWNER
+#define WRITE_OWNER 0x00080000u
+#endif
+#ifndef SYNCHRONIZE
+#define SYNCHRONIZE 0x00100000u
+#endif
+#ifndef STANDARD_RIGHTS_READ
+#define STANDARD_RIGHTS_READ READ_CONTROL
+#endif
+#ifndef STANDARD_RIGHTS_WRITE
+#define STANDARD_RIGHTS_WRITE READ_CONTROL
+#endif
+#ifndef STANDARD_RIGHTS_ALL
+#define STANDARD_RIGHTS_ALL 0x001F0000u
+#endif
+#ifndef MAXIMUM_ALLOWED
+#define MAXIMUM_ALLOWED 0x02000000u
+#endif
+#ifndef GENERIC_READ
+#define GENERIC_READ 0x80000000u
+#endif
+#ifndef GENERIC_WRITE
+#define GENERIC_WRITE 0x40000000u
+#endif
+#ifndef GENERIC_EXECUTE
+#define GENERIC_EXECUTE 0x20000000u
+#endif
+#ifndef GENERIC_ALL
+#define GENERIC_ALL 0x10000000u
+#endif
+
+// Key access rights.
+#define KEY_QUERY_VALUE 0x0001u
+#define KEY_SET_VALUE 0x0002u
+#define KEY_CREATE_SUB_KEY 0x0004u
+#define KEY_ENUMERATE_SUB_KEYS 0x0008u
+#define KEY_NOTIFY 0x0010u
+#define KEY_CREATE_LINK 0x0020u
+#define KEY_WOW64_64KEY 0x0100u
+#define KEY_WOW64_32KEY 0x0200u
+#define KEY_WOW64_RES 0x0300u
+#define KEY_READ 0x00020019u
+#define KEY_EXECUTE KEY_READ
+#define KEY_WRITE 0x00020006u
+#define KEY_ALL_ACCESS 0x000F003Fu
+
+// Value types.
+#define REG_NONE 0u
+#define REG_SZ 1u
+#define REG_EXPAND_SZ 2u
+#define REG_BINARY 3u
+#define REG_DWORD 4u
+#define REG_DWORD_LITTLE_ENDIAN 4u
+#define REG_DWORD_BIG_ENDIAN 5u
+#define REG_LINK 6u
+#define REG_MULTI_SZ 7u
+#define REG_RESOURCE_LIST 8u
+#define REG_FULL_RESOURCE_DESCRIPTOR 9u
+#define REG_RESOURCE_REQUIREMENTS_LIST 10u
+#define REG_QWORD 11u
+#define REG_QWORD_LITTLE_ENDIAN 11u
+
+// RegCreateKeyExW options and dispositions.
+#define REG_OPTION_RESERVED 0x0000u
+#define REG_OPTION_NON_VOLATILE 0x0000u
+#define REG_OPTION_VOLATILE 0x0001u
+#define REG_OPTION_CREATE_LINK 0x0002u
+#define REG_OPTION_BACKUP_RESTORE 0x0004u
+#define REG_OPTION_OPEN_LINK 0x0008u
+#define REG_CREATED_NEW_KEY 1u
+#define REG_OPENED_EXISTING_KEY 2u
+
+// RegRestoreKeyW flags.
+#define REG_WHOLE_HIVE_VOLATILE 0x0001u
+#define REG_REFRESH_HIVE 0x0002u
+#define REG_NO_LAZY_FLUSH 0x0004u
+#define REG_FORCE_RESTORE 0x0008u
+
+// Status codes the registry gives besides those of base.h.
+#ifndef ERROR_BUSY
+#define ERROR_BUSY 170L
+#endif
+#ifndef ERROR_NOACCESS
+#define ERROR_NOACCESS 998L
+#endif
+
+// One entry of RegQueryMultipleValuesW.
+struct VALENTW {
+  LPWSTR ve_valuename;
+  DWORD ve_valuelen;
+  DWORD_PTR ve_valueptr;
+  DWORD ve_type;
+};
+typedef VALENTW* PVALENTW;
+typedef VALENTW VALENT;
+typedef PVALENTW PVALENT;
+
+// Paths are backslash-separated below the given key; key and value names
+// compare without regard to ASCII case and keep the case they were created
+// with; a null or empty value name is the key's default value.
+LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
+// Options and security are accepted; every key is durable.
+LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions,
+                        REGSAM samDesired, const LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                        LPDWORD lpdwDisposition);
+// The predefined roots are never closed; closing them succeeds.
+LSTATUS RegCloseKey(HKEY hKey);
+LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                         LPDWORD lpcbData);
+LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                       DWORD cbData);
+LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
+// Subkeys come in case-insensitive name order, values in creation order.
+LSTATUS RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
+                      LPWSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime);
+LSTATUS RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
+                      LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
+LSTATUS RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved, LPDWORD lpcSubKeys,
+                         LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+                         LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
+                         PFILETIME lpftLastWriteTime);
+LSTATUS RegQueryMultipleValuesW(HKEY hKey, PVALENTW val_list, DWORD num_vals, LPWSTR lpValueBuf,
+                                LPDWORD ldwTotsize);
+// A key without subkeys; RegDeleteTreeW removes a whole subtree, or with no
+// subkey name everything below hKey.
+LSTATUS RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey);
+LSTATUS RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey);
+// A hive file here is a standalone database of the same layout. Saving fails
+// with ERROR_ALREADY_EXISTS when the file is there; restoring replaces the
+// key's values and subkeys with the file's.
+LSTATUS RegSaveKeyW(HKEY hKey, LPCWSTR lpFile, const LPSECURITY_ATTRIBUTES lpSecurityAttributes);
+LSTATUS RegRestoreKeyW(HKEY hKey, LPCWSTR lpFile, DWORD dwFlags);

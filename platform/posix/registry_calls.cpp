@@ -1,0 +1,332 @@
+// advapi32's registry calls over the hives of registry_hive.h, with the
+// results Windows gives.
+#include <cstring>
+#include <string>
+
+#include "orv_win32.h"
+#include "registry_handles.h"
+
+using orv_posix::lookUpRegistryHandle;
+using orv_posix::RegistryKeyHandle;
+using orv_posix::RegistryKeyId;
+using orv_posix::RegistryPath;
+using orv_posix::RegistryValue;
+
+namespace {
+
+constexpr size_t kMaxKeyNameLength = 255;
+constexpr size_t kMaxValueNameLength = 16383;
+constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
+
+std::u16string_view nameOf(LPCWSTR name) {
+  return name == nullptr ? std::u16string_view() : std::u16string_view(name);
+}
+
+// Backslash-separated; empty components are skipped, as Windows does, but a
+// leading backslash is a bad path except below HKEY_CLASSES_ROOT.
+LONG parsePath(LPCWSTR subKey, bool leadingSeparatorAllowed, RegistryPath* path) {
+  const std::u16string_view text = nameOf(subKey);
+  if (!text.empty() && text[0] == u'\\' && !leadingSeparatorAllowed) return ERROR_BAD_PATHNAME;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find(u'\\', start);
+    if (end == std::u16string_view::npos) end = text.size();
+    if (end > start) {
+      if (end - start > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
+      path->push_back(text.substr(start, end - start));
+    }
+    start = end + 1;
+  }
+  return ERROR_SUCCESS;
+}
+
+// Generic rights map to the key rights; the registry views are one view here.
+REGSAM keyRights(REGSAM samDesired) {
+  REGSAM rights = samDesired & ~static_cast<REGSAM>(KEY_WOW64_RES);
+  if ((rights & GENERIC_READ) != 0) rights |= KEY_READ;
+  if ((rights & GENERIC_WRITE) != 0) rights |= KEY_WRITE;
+  if ((rights & GENERIC_EXECUTE) != 0) rights |= KEY_EXECUTE;
+  if ((rights & (GENERIC_ALL | MAXIMUM_ALLOWED)) != 0) rights |= KEY_ALL_ACCESS;
+  return rights;
+}
+
+// As Windows checks a key's security at open time: write rights on a hive
+// this process may not write are refused, except that MAXIMUM_ALLOWED gets
+// what there is.
+LONG grantRights(orv_posix::RegistryHive* hive, REGSAM samDesired, REGSAM* granted) {
+  *granted = keyRights(samDesired);
+  if ((*granted & kWriteRights) == 0) return ERROR_SUCCESS;
+  if (hive->checkWritable() == ERROR_SUCCESS) return ERROR_SUCCESS;
+  if ((samDesired & MAXIMUM_ALLOWED) == 0) return ERROR_ACCESS_DENIED;
+  *granted &= ~kWriteRights;
+  return ERROR_SUCCESS;
+}
+
+LONG handleWithRight(HKEY hKey, REGSAM right, RegistryKeyHandle* handle) {
+  if (!lookUpRegistryHandle(hKey, handle)) return ERROR_INVALID_HANDLE;
+  return (handle->access & right) != 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+// The copy-out rule of every value read: no buffer reports type and size, a
+// small one ERROR_MORE_DATA and the size needed.
+LONG deliverValue(const RegistryValue& value, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+  const DWORD size = static_cast<DWORD>(value.data.size());
+  if (lpType != nullptr) *lpType = value.type;
+  if (lpData != nullptr && *lpcbData < size) {
+    *lpcbData = size;
+    return ERROR_MORE_DATA;
+  }
+  if (lpData != nullptr) std::memcpy(lpData, value.data.data(), size);
+  if (lpcbData != nullptr) *lpcbData = size;
+  return ERROR_SUCCESS;
+}
+
+// Names are returned with a terminator; a buffer without room for it is too
+// small, and then its size is left as it was.
+LONG deliverName(const std::u16string& name, LPWSTR buffer, LPDWORD chars) {
+  if (name.size() >= *chars) return ERROR_MORE_DATA;
+  name.copy(buffer, name.size());
+  buffer[name.size()] = u'\0';
+  *chars = static_cast<DWORD>(name.size());
+  return ERROR_SUCCESS;
+}
+
+// Keys have no class here: an empty one.
+LONG deliverEmptyClass(LPWSTR lpClass, LPDWORD lpcchClass) {
+  if (lpClass != nullptr && lpcchClass != nullptr) {
+    if (*lpcchClass < 1) return ERROR_MORE_DATA;
+    lpClass[0] = u'\0';
+  }
+  if (lpcchClass != nullptr) *lpcchClass = 0;
+  return ERROR_SUCCESS;
+}
+
+void deliverTime(uint64_t fileTime, PFILETIME out) {
+  if (out == nullptr) return;
+  out->dwLowDateTime = static_cast<DWORD>(fileTime & 0xFFFFFFFFu);
+  out->dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
+}
+
+// Save and restore: the file name checked before the handle, as Windows does.
+template <typename Work>
+LONG withHiveFile(HKEY hKey, LPCWSTR lpFile, Work&& work) {
+  if (lpFile == nullptr || lpFile[0] == u'\0') return ERROR_INVALID_PARAMETER;
+  const int size = WideCharToMultiByte(CP_UTF8, 0, lpFile, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return ERROR_INVALID_PARAMETER;
+  std::string path(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, lpFile, -1, path.data(), size, nullptr, nullptr);
+  path.resize(static_cast<size_t>(size - 1));
+  RegistryKeyHandle handle;
+  if (!lookUpRegistryHandle(hKey, &handle)) return ERROR_INVALID_HANDLE;
+  return work(handle, path);
+}
+
+}  // namespace
+
+LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult) {
+  if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
+  *phkResult = nullptr;
+  RegistryKeyHandle base;
+  if (!lookUpRegistryHandle(hKey, &base)) return ERROR_INVALID_HANDLE;
+  RegistryPath path;
+  LONG status = parsePath(lpSubKey, base.classesRoot, &path);
+  if (status != ERROR_SUCCESS) return status;
+  // A root with no subkey answers with itself, as Windows does.
+  if (base.predefined && path.empty()) {
+    *phkResult = hKey;
+    return ERROR_SUCCESS;
+  }
+  RegistryKeyHandle opened;
+  opened.hive = base.hive;
+  status = base.hive->findKey(base.key, path, &opened.key);
+  if (status == ERROR_SUCCESS) status = grantRights(base.hive, samDesired, &opened.access);
+  if (status == ERROR_SUCCESS) *phkResult = orv_posix::addRegistryHandle(opened);
+  return status;
+}
+
+LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR, DWORD, REGSAM samDesired,
+                        const LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition) {
+  if (phkResult == nullptr || Reserved != 0) return ERROR_INVALID_PARAMETER;
+  *phkResult = nullptr;
+  RegistryKeyHandle base;
+  if (!lookUpRegistryHandle(hKey, &base)) return ERROR_INVALID_HANDLE;
+  RegistryPath path;
+  LONG status = parsePath(lpSubKey, base.classesRoot, &path);
+  if (status != ERROR_SUCCESS) return status;
+  RegistryKeyHandle opened;
+  opened.hive = base.hive;
+  bool created = false;
+  // Creating a subkey takes KEY_CREATE_SUB_KEY on the handle it is made below.
+  status = base.hive->createKey(base.key, path, (base.access & KEY_CREATE_SUB_KEY) != 0, &opened.key, &created);
+  if (status == ERROR_SUCCESS) status = grantRights(base.hive, samDesired, &opened.access);
+  if (status != ERROR_SUCCESS) return status;
+  *phkResult = orv_posix::addRegistryHandle(opened);
+  if (lpdwDisposition != nullptr) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegCloseKey(HKEY hKey) {
+  RegistryKeyHandle handle;
+  if (lookUpRegistryHandle(hKey, &handle) && handle.predefined) return ERROR_SUCCESS;
+  return orv_posix::removeRegistryHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                         LPDWORD lpcbData) {
+  if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr)) return ERROR_INVALID_PARAMETER;
+  RegistryKeyHandle handle;
+  const LONG status = handleWithRight(hKey, KEY_QUERY_VALUE, &handle);
+  if (status != ERROR_SUCCESS) return status;
+  return handle.hive->withValue(handle.key, nameOf(lpValueName), [&](const RegistryValue& value) {
+    return deliverValue(value, lpType, lpData, lpcbData);
+  });
+}
+
+LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
+  RegistryKeyHandle handle;
+  const LONG status = handleWithRight(hKey, KEY_SET_VALUE, &handle);
+  if (status != ERROR_SUCCESS) return status;
+  if (lpData == nullptr && cbData != 0) return ERROR_NOACCESS;
+  const std::u16string_view name = nameOf(lpValueName);
+  if (name.size() > kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
+  // The type is stored as given; Windows does not check it against the data.
+  return handle.hive->setValue(handle.key, name, dwType, lpData, cbData);
+}
+
+LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
+  RegistryKeyHandle handle;
+  const LONG status = handleWithRight(hKey, KEY_SET_VALUE, &handle);
+  if (status != ERROR_SUCCESS) return status;
+  return handle.hive->deleteValue(handle.key, nameOf(lpValueName));
+}
+
+LSTATUS RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
+                      LPWSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
+  if (lpReserved != nullptr || lpName == nullptr || lpcchName == nullptr) return ERROR_INVALID_PARAMETER;
+  RegistryKeyHandle handle;
+  LONG status = handleWithRight(hKey, KEY_ENUMERATE_SUB_KEYS, &handle);
+  if (status != ERROR_SUCCESS) return status;
+  std::u16string name;
+  uint64_t written = 0;
+  status = handle.hive->subKeyAt(handle.key, dwIndex, &name, &written);
+  if (status == ERROR_SUCCESS) status = deliverName(name, lpName, lpcchName);
+  if (status == ERROR_SUCCESS) status = deliverEmptyClass(lpClass, lpcchClass);
+  if (status == ERROR_SUCCESS) deliverTime(written, lpftLastWriteTime);
+  return status;
+}
+
+LSTATUS RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
+                      LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+  if (lpReserved != nullptr || lpValueName == nullptr || lpcchValueName == nullptr ||
+      (lpData != nullptr && lpcbData == nullptr)) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  RegistryKeyHandle handle;
+  LONG status = handleWithRight(hKey, KEY_QUERY_VALUE, &handle);
+  if (status != ERROR_SUCCESS) return status;
+  std::u16string name;
+  RegistryValue value;
+  status = handle.hive->valueAt(handle.key, dwIndex, &name, &value);
+  if (status != ERROR_SUCCESS) return status;
+  status = deliverName(name, lpValueName, lpcchValueName);
+  if (status == ERROR_MORE_DATA) {
+    // A name that does not fit still reports the value's type and size.
+    deliverValue(value, lpType, nullptr, lpcbData);
+    return status;
+  }
+  return deliverValue(value, lpType, lpData, lpcbData);
+}
+
+LSTATUS RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved, LPDWORD lpcSubKeys,
+                         LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+                         LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
+                         PFILETIME lpftLastWriteTime) {
+  if (lpReserved != nullptr) return ERROR_INVALID_PARAMETER;
+  RegistryKeyHandle handle;
+  if (!lookUpRegistryHandle(hKey, &handle)) return ERROR_INVALID_HANDLE;
+  if ((handle.access & (KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS)) == 0) return ERROR_ACCESS_DENIED;
+  orv_posix::RegistryKeyInfo info;
+  LONG status = handle.hive->keyInfo(handle.key, &info);
+  if (status == ERROR_SUCCESS) status = deliverEmptyClass(lpClass, lpcchClass);
+  if (status != ERROR_SUCCESS) return status;
+  if (lpcSubKeys != nullptr) *lpcSubKeys = info.subKeys;
+  if (lpcbMaxSubKeyLen != nullptr) *lpcbMaxSubKeyLen = info.maxSubKeyNameLength;
+  if (lpcbMaxClassLen != nullptr) *lpcbMaxClassLen = 0;
+  if (lpcValues != nullptr) *lpcValues = info.values;
+  if (lpcbMaxValueNameLen != nullptr) *lpcbMaxValueNameLen = info.maxValueNameLength;
+  if (lpcbMaxValueLen != nullptr) *lpcbMaxValueLen = info.maxValueDataLength;
+  if (lpcbSecurityDescriptor != nullptr) *lpcbSecurityDescriptor = 0;
+  deliverTime(info.lastWriteTime, lpftLastWriteTime);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegQueryMultipleValuesW(HKEY hKey, PVALENTW val_list, DWORD num_vals, LPWSTR lpValueBuf,
+                                LPDWORD ldwTotsize) {
+  if (ldwTotsize == nullptr || (val_list == nullptr && num_vals != 0)) return ERROR_INVALID_PARAMETER;
+  RegistryKeyHandle handle;
+  LONG status = handleWithRight(hKey, KEY_QUERY_VALUE, &handle);
+  if (status != ERROR_SUCCESS) return status;
+  std::vector<std::u16string_view> names;
+  names.reserve(num_vals);
+  for (DWORD i = 0; i < num_vals; ++i) names.push_back(nameOf(val_list[i].ve_valuename));
+  std::vector<RegistryValue> values;
+  status = handle.hive->readValues(handle.key, names, &values);
+  if (status != ERROR_SUCCESS) return status;
+  // Values are packed one after the other while they fit; the total is
+  // reported either way.
+  const uint64_t capacity = lpValueBuf != nullptr ? *ldwTotsize : 0;
+  uint64_t total = 0;
+  BYTE* next = reinterpret_cast<BYTE*>(lpValueBuf);
+  for (DWORD i = 0; i < num_vals; ++i) {
+    const uint64_t size = values[i].data.size();
+    val_list[i].ve_valuelen = static_cast<DWORD>(size);
+    if (lpValueBuf != nullptr && total + size <= capacity) {
+      std::memcpy(next, values[i].data.data(), size);
+      val_list[i].ve_valueptr = reinterpret_cast<DWORD_PTR>(next);
+      val_list[i].ve_type = values[i].type;
+      next += size;
+    }
+    total += size;
+  }
+  *ldwTotsize = total > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(total);
+  return lpValueBuf != nullptr && total <= capacity ? ERROR_SUCCESS : ERROR_MORE_DATA;
+}
+
+LSTATUS RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
+  if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
+  RegistryKeyHandle base;
+  if (!lookUpRegistryHandle(hKey, &base)) return ERROR_INVALID_HANDLE;
+  RegistryPath path;
+  LONG status = parsePath(lpSubKey, base.classesRoot, &path);
+  RegistryKeyId key = 0;
+  if (status == ERROR_SUCCESS) status = base.hive->findKey(base.key, path, &key);
+  return status == ERROR_SUCCESS ? base.hive->deleteKey(key, true) : status;
+}
+
+LSTATUS RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
+  RegistryKeyHandle base;
+  if (!lookUpRegistryHandle(hKey, &base)) return ERROR_INVALID_HANDLE;
+  RegistryPath path;
+  LONG status = parsePath(lpSubKey, base.classesRoot, &path);
+  if (status != ERROR_SUCCESS) return status;
+  if (path.empty()) {
+    // Everything below this very key: its handle must allow the writes.
+    if ((base.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+    return base.hive->clearKey(base.key);
+  }
+  RegistryKeyId key = 0;
+  status = base.hive->findKey(base.key, path, &key);
+  return status == ERROR_SUCCESS ? base.hive->deleteKey(key, false) : status;
+}
+
+LSTATUS RegSaveKeyW(HKEY hKey, LPCWSTR lpFile, const LPSECURITY_ATTRIBUTES) {
+  return withHiveFile(hKey, lpFile, [](const RegistryKeyHandle& handle, const std::string& path) {
+    return handle.hive->saveKey(handle.key, path);
+  });
+}
+
+LSTATUS RegRestoreKeyW(HKEY hKey, LPCWSTR lpFile, DWORD) {
+  return withHiveFile(hKey, lpFile, [](const RegistryKeyHandle& handle, const std::string& path) {
+    return handle.hive->restoreKey(handle.key, path);
+  });
+}

@@ -1,0 +1,24 @@
+// HKEY handles: a table of their own, and the predefined roots, which name a
+// hive and its root key and are never opened or closed.
+#pragma once
+
+#include "orv_win32.h"
+#include "registry_hive.h"
+
+namespace orv_posix {
+
+struct RegistryKeyHandle {
+  RegistryHive* hive = nullptr;
+  RegistryKeyId key = 0;
+  REGSAM access = 0;
+  bool predefined = false;
+  bool classesRoot = false;
+};
+
+// The key behind a handle; false for one that is not open.
+bool lookUpRegistryHandle(HKEY handle, RegistryKeyHandle* found);
+HKEY addRegistryHandle(const RegistryKeyHandle& handle);
+// False for a handle that is not open.
+bool removeRegistryHandle(HKEY handle);
+
+}  // namespace orv_posix

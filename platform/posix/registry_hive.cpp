@@ -1,0 +1,543 @@
+#include "registry_hive.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "registry_sqlite.h"
+
+namespace orv_posix {
+namespace {
+
+constexpr size_t kMaxCachedEntries = 2048;
+constexpr size_t kMaxCachedValueBytes = 4096;
+constexpr size_t kMaxCachedBytes = 1 << 20;
+constexpr off_t kChangeCounterOffset = 24;  // in the SQLite database header, big-endian
+
+bool isRoot(RegistryKeyId key) { return key >= kLocalMachineRoot && key <= kCurrentConfigRoot; }
+
+// Creates the missing folders of `folder` with `mode`, whatever the umask.
+LONG makeFolders(const std::string& folder, mode_t mode) {
+  if (folder.empty()) return ERROR_SUCCESS;
+  struct stat info {};
+  if (stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
+  const size_t slash = folder.find_last_of('/');
+  if (slash != std::string::npos && slash > 0) {
+    const LONG status = makeFolders(folder.substr(0, slash), mode);
+    if (status != ERROR_SUCCESS) return status;
+  }
+  if (mkdir(folder.c_str(), mode) != 0 && errno != EEXIST) return registryStatusOfErrno(errno);
+  chmod(folder.c_str(), mode);
+  return ERROR_SUCCESS;
+}
+
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::string uniqueSibling(const std::string& path) {
+  static std::atomic<unsigned> serial{0};
+  return path + ".new-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
+}
+
+std::u16string idPrefix(RegistryKeyId key) {
+  std::u16string prefix(4, u'\0');
+  for (int i = 0; i < 4; ++i) prefix[i] = static_cast<char16_t>(static_cast<uint64_t>(key) >> (16 * i));
+  return prefix;
+}
+
+}  // namespace
+
+std::u16string foldRegistryName(std::u16string_view name) {
+  std::u16string folded(name);
+  for (char16_t& c : folded) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - (u'a' - u'A'));
+  }
+  return folded;
+}
+
+RegistryHive::RegistryHive(std::string path, mode_t fileMode, mode_t folderMode)
+    : path_(std::move(path)), fileMode_(fileMode), folderMode_(folderMode) {}
+
+RegistryHive::~RegistryHive() { closeConnection(); }
+
+void RegistryHive::closeConnection() {
+  delete statements_;
+  statements_ = nullptr;
+  if (db_ != nullptr) sqlite3_close(db_);
+  db_ = nullptr;
+  if (counterFd_ >= 0) close(counterFd_);
+  counterFd_ = -1;
+  state_ = State::kClosed;
+  dropCache();
+}
+
+void RegistryHive::dropCache() {
+  keys_.clear();
+  values_.clear();
+  cachedBytes_ = 0;
+}
+
+bool RegistryHive::cacheHasRoom() const {
+  return keys_.size() + values_.size() < kMaxCachedEntries && cachedBytes_ < kMaxCachedBytes;
+}
+
+LONG RegistryHive::open() {
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) {
+      state_ = State::kMissing;
+      return ERROR_SUCCESS;
+    }
+    return registryStatusOfErrno(errno);
+  }
+  LONG status = registryCheckHeader(fd);
+  if (status != ERROR_SUCCESS) {
+    close(fd);
+    return status;
+  }
+  // Read-write when the file allows it, read-only otherwise.
+  if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    close(fd);
+    return ERROR_ACCESS_DENIED;
+  }
+  counterFd_ = fd;
+  registryConfigure(db_);
+  readOnly_ = sqlite3_db_readonly(db_, "main") == 1;
+  statements_ = new RegistryStatements(db_);
+  if (!statements_->ready()) {
+    closeConnection();
+    return ERROR_REGISTRY_CORRUPT;
+  }
+  status = readCounter(&cachedCounter_);
+  if (status != ERROR_SUCCESS) {
+    closeConnection();
+    return status;
+  }
+  state_ = State::kOpen;
+  return ERROR_SUCCESS;
+}
+
+// The first write makes the file: complete under another name, then linked
+// into place, so that no process ever opens a half-made hive.
+LONG RegistryHive::createFile() {
+  LONG status = makeFolders(folderOf(path_), folderMode_);
+  if (status != ERROR_SUCCESS) return status == ERROR_PATH_NOT_FOUND ? ERROR_ACCESS_DENIED : status;
+  const std::string fresh = uniqueSibling(path_);
+  status = registryWriteEmptyHive(fresh, fileMode_);
+  if (status != ERROR_SUCCESS) return status;
+  const bool linked = link(fresh.c_str(), path_.c_str()) == 0;
+  const int linkError = errno;
+  unlink(fresh.c_str());
+  if (!linked && linkError != EEXIST) return registryStatusOfErrno(linkError);  // EEXIST: another process made it first
+  const int folder = ::open(folderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    fsync(folder);
+    close(folder);
+  }
+  return open();
+}
+
+LONG RegistryHive::readCounter(uint32_t* counter) {
+  unsigned char bytes[4];
+  const ssize_t got = pread(counterFd_, bytes, sizeof(bytes), kChangeCounterOffset);
+  if (got != static_cast<ssize_t>(sizeof(bytes))) return got < 0 ? ERROR_REGISTRY_IO_FAILED : ERROR_REGISTRY_CORRUPT;
+  *counter = (static_cast<uint32_t>(bytes[0]) << 24) | (static_cast<uint32_t>(bytes[1]) << 16) |
+             (static_cast<uint32_t>(bytes[2]) << 8) | bytes[3];
+  return ERROR_SUCCESS;
+}
+
+// Every call starts here: a hive without a file is looked for again, an open
+// one drops its cache when another connection has committed since.
+LONG RegistryHive::refresh() {
+  if (state_ != State::kOpen) return open();
+  uint32_t counter = 0;
+  const LONG status = readCounter(&counter);
+  if (status != ERROR_SUCCESS) return status;
+  if (counter != cachedCounter_) {
+    dropCache();
+    cachedCounter_ = counter;
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryHive::beginRead() {
+  RegistryQuery begin(statements_->begin);
+  return registryRun(begin);
+}
+
+// Ends a read transaction. While it is still open no writer can commit, so the
+// change counter read here is exactly the state that was read, and the result
+// may be cached under it.
+LONG RegistryHive::endRead(LONG status, bool* cacheable) {
+  uint32_t counter = 0;
+  const LONG counterStatus = readCounter(&counter);
+  if (cacheable != nullptr) *cacheable = counterStatus == ERROR_SUCCESS && cacheHasRoom();
+  if (counterStatus == ERROR_SUCCESS && counter != cachedCounter_) {
+    dropCache();
+    cachedCounter_ = counter;
+  }
+  RegistryQuery commit(statements_->commit);
+  const LONG commitStatus = registryRun(commit);
+  return status != ERROR_SUCCESS ? status : commitStatus;
+}
+
+LONG RegistryHive::beginWrite() {
+  RegistryQuery begin(statements_->beginImmediate);
+  return registryRun(begin);
+}
+
+LONG RegistryHive::endWrite(LONG status) {
+  if (status == ERROR_SUCCESS) {
+    RegistryQuery commit(statements_->commit);
+    status = registryRun(commit);
+  }
+  if (!sqlite3_get_autocommit(db_)) {
+    RegistryQuery rollback(statements_->rollback);
+    registryRun(rollback);
+  }
+  dropCache();
+  return status;
+}
+
+template <typename Work>
+LONG RegistryHive::write(Work&& work) {
+  LONG status = refresh();
+  if (status == ERROR_SUCCESS && state_ == State::kMissing) status = createFile();
+  if (status != ERROR_SUCCESS) return status;
+  if (readOnly_) return ERROR_ACCESS_DENIED;
+  status = beginWrite();
+  if (status != ERROR_SUCCESS) return status;
+  return endWrite(work());
+}
+
+LONG RegistryHive::checkWritable() {
+  std::lock_guard<std::mutex> guard(lock_);
+  const LONG status = refresh();
+  if (status != ERROR_SUCCESS) return status;
+  if (state_ == State::kMissing) return ERROR_SUCCESS;  // decided when the first write makes the file
+  return readOnly_ ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+}
+
+// Inside a transaction: ERROR_SUCCESS, or ERROR_KEY_DELETED for a key that
+// went away while a handle still names it.
+LONG RegistryHive::keyExists(RegistryKeyId key) {
+  RegistryQuery query(statements_->keyWritten);
+  const int result = query.bind(1, key).step();
+  if (result == SQLITE_ROW) return ERROR_SUCCESS;
+  return result == SQLITE_DONE ? ERROR_KEY_DELETED : registryStatusOf(result);
+}
+
+LONG RegistryHive::lookUpKey(RegistryKeyId from, const RegistryPath& path, RegistryKeyId* found) {
+  LONG status = keyExists(from);
+  RegistryKeyId current = from;
+  for (size_t i = 0; status == ERROR_SUCCESS && i < path.size(); ++i) {
+    const std::string fold = registryFoldKey(path[i]);
+    RegistryQuery query(statements_->child);
+    const int result = query.bind(1, current).bindBytes(2, fold.data(), fold.size()).step();
+    if (result == SQLITE_ROW) {
+      current = query.integer(0);
+    } else {
+      status = result == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : registryStatusOf(result);
+    }
+  }
+  if (status == ERROR_SUCCESS) *found = current;
+  return status;
+}
+
+LONG RegistryHive::findKey(RegistryKeyId from, const RegistryPath& path, RegistryKeyId* found) {
+  std::lock_guard<std::mutex> guard(lock_);
+  LONG status = refresh();
+  if (status != ERROR_SUCCESS) return status;
+  if (state_ == State::kMissing) {
+    if (!isRoot(from)) return ERROR_KEY_DELETED;
+    if (!path.empty()) return ERROR_FILE_NOT_FOUND;
+    *found = from;
+    return ERROR_SUCCESS;
+  }
+  std::u16string cacheKey = idPrefix(from);
+  for (std::u16string_view component : path) {
+    cacheKey += foldRegistryName(component);
+    cacheKey += u'\\';
+  }
+  auto cached = keys_.find(cacheKey);
+  if (cached != keys_.end()) {
+    if (cached->second == 0) return ERROR_FILE_NOT_FOUND;
+    *found = cached->second;
+    return ERROR_SUCCESS;
+  }
+  status = beginRead();
+  if (status != ERROR_SUCCESS) return status;
+  RegistryKeyId key = 0;
+  status = lookUpKey(from, path, &key);
+  bool cacheable = false;
+  status = endRead(status, &cacheable);
+  if (cacheable && (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND)) keys_.emplace(cacheKey, key);
+  if (status == ERROR_SUCCESS) *found = key;
+  return status;
+}
+
+LONG RegistryHive::findValue(RegistryKeyId key, std::u16string_view name, const RegistryValue** value) {
+  LONG status = refresh();
+  if (status != ERROR_SUCCESS) return status;
+  if (state_ == State::kMissing) return isRoot(key) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+  std::u16string cacheKey = idPrefix(key) + foldRegistryName(name);
+  auto cached = values_.find(cacheKey);
+  if (cached != values_.end()) {
+    if (!cached->second.present) return ERROR_FILE_NOT_FOUND;
+    *value = &cached->second.value;
+    return ERROR_SUCCESS;
+  }
+  status = beginRead();
+  if (status != ERROR_SUCCESS) return status;
+  CachedValue found;
+  {
+    const std::string fold = registryFoldKey(name);
+    RegistryQuery query(statements_->value);
+    const int result = query.bind(1, key).bindBytes(2, fold.data(), fold.size()).step();
+    if (result == SQLITE_ROW) {
+      found.present = true;
+      found.value.type = static_cast<DWORD>(query.integer(0));
+      found.value.data = query.bytes(1);
+    } else if (result == SQLITE_DONE) {
+      status = keyExists(key);
+      if (status == ERROR_SUCCESS) status = ERROR_FILE_NOT_FOUND;
+    } else {
+      status = registryStatusOf(result);
+    }
+  }
+  bool cacheable = false;
+  status = endRead(status, &cacheable);
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
+  if (cacheable && found.value.data.size() <= kMaxCachedValueBytes) {
+    cachedBytes_ += found.value.data.size() + cacheKey.size() * sizeof(char16_t);
+    auto inserted = values_.emplace(std::move(cacheKey), std::move(found)).first;
+    *value = &inserted->second.value;
+  } else {
+    uncached_ = std::move(found.value);
+    *value = &uncached_;
+  }
+  return status;
+}
+
+// The frame of every uncached read of one key: the hive locked and looked
+// at again, the key checked and `read` run in one read transaction. In a hive
+// without a file the roots are empty and give `whenEmpty`.
+template <typename Read>
+LONG RegistryHive::readKey(RegistryKeyId key, LONG whenEmpty, Read&& read) {
+  std::lock_guard<std::mutex> guard(lock_);
+  LONG status = refresh();
+  if (status != ERROR_SUCCESS) return status;
+  if (state_ == State::kMissing) return isRoot(key) ? whenEmpty : ERROR_KEY_DELETED;
+  status = beginRead();
+  if (status != ERROR_SUCCESS) return status;
+  status = keyExists(key);
+  if (status == ERROR_SUCCESS) status = read();
+  return endRead(status, nullptr);
+}
+
+LONG RegistryHive::checkKey(RegistryKeyId key) {
+  return readKey(key, ERROR_SUCCESS, [] { return ERROR_SUCCESS; });
+}
+
+LONG RegistryHive::readValues(RegistryKeyId key, const std::vector<std::u16string_view>& names,
+                              std::vector<RegistryValue>* values) {
+  values->clear();
+  return readKey(key, names.empty() ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND, [&]() -> LONG {
+    for (std::u16string_view name : names) {
+      const std::string fold = registryFoldKey(name);
+      RegistryQuery query(statements_->value);
+      const int result = query.bind(1, key).bindBytes(2, fold.data(), fold.size()).step();
+      if (result != SQLITE_ROW) return result == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : registryStatusOf(result);
+      values->push_back(RegistryValue{static_cast<DWORD>(query.integer(0)), query.bytes(1)});
+    }
+    return ERROR_SUCCESS;
+  });
+}
+
+LONG RegistryHive::subKeyAt(RegistryKeyId key, DWORD index, std::u16string* name, uint64_t* lastWriteTime) {
+  return readKey(key, ERROR_NO_MORE_ITEMS, [&]() -> LONG {
+    RegistryQuery query(statements_->childAt);
+    const int result = query.bind(1, key).bind(2, index).step();
+    if (result != SQLITE_ROW) return result == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : registryStatusOf(result);
+    *name = query.name(0);
+    *lastWriteTime = static_cast<uint64_t>(query.integer(1));
+    return ERROR_SUCCESS;
+  });
+}
+
+LONG RegistryHive::valueAt(RegistryKeyId key, DWORD index, std::u16string* name, RegistryValue* value) {
+  return readKey(key, ERROR_NO_MORE_ITEMS, [&]() -> LONG {
+    RegistryQuery query(statements_->valueAt);
+    const int result = query.bind(1, key).bind(2, index).step();
+    if (result != SQLITE_ROW) return result == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : registryStatusOf(result);
+    *name = query.name(0);
+    value->type = static_cast<DWORD>(query.integer(1));
+    value->data = query.bytes(2);
+    return ERROR_SUCCESS;
+  });
+}
+
+LONG RegistryHive::keyInfo(RegistryKeyId key, RegistryKeyInfo* info) {
+  *info = RegistryKeyInfo();
+  return readKey(key, ERROR_SUCCESS, [&]() -> LONG {
+    RegistryQuery written(statements_->keyWritten);
+    int result = written.bind(1, key).step();
+    if (result != SQLITE_ROW) return registryStatusOf(result);
+    info->lastWriteTime = static_cast<uint64_t>(written.integer(0));
+    RegistryQuery children(statements_->childInfo);
+    result = children.bind(1, key).step();
+    if (result != SQLITE_ROW) return registryStatusOf(result);
+    info->subKeys = static_cast<DWORD>(children.integer(0));
+    info->maxSubKeyNameLength = static_cast<DWORD>(children.integer(1) / 2);
+    RegistryQuery values(statements_->valueInfo);
+    result = values.bind(1, key).step();
+    if (result != SQLITE_ROW) return registryStatusOf(result);
+    info->values = static_cast<DWORD>(values.integer(0));
+    info->maxValueNameLength = static_cast<DWORD>(values.integer(1) / 2);
+    info->maxValueDataLength = static_cast<DWORD>(values.integer(2));
+    return ERROR_SUCCESS;
+  });
+}
+
+LONG RegistryHive::createKey(RegistryKeyId from, const RegistryPath& path, bool mayCreate, RegistryKeyId* key,
+                             bool* created) {
+  std::lock_guard<std::mutex> guard(lock_);
+  // An existing key opens without a write, so a read-only hive serves it too.
+  LONG status = refresh();
+  if (status != ERROR_SUCCESS) return status;
+  if (state_ == State::kOpen) {
+    status = beginRead();
+    if (status != ERROR_SUCCESS) return status;
+    status = endRead(lookUpKey(from, path, key), nullptr);
+    if (status == ERROR_SUCCESS) {
+      *created = false;
+      return ERROR_SUCCESS;
+    }
+    if (status != ERROR_FILE_NOT_FOUND) return status;
+  } else if (path.empty()) {
+    if (!isRoot(from)) return ERROR_KEY_DELETED;
+    *key = from;
+    *created = false;
+    return ERROR_SUCCESS;
+  }
+  if (!mayCreate) return ERROR_ACCESS_DENIED;
+  *created = false;
+  return write([&]() -> LONG {
+    LONG result = keyExists(from);
+    RegistryKeyId current = from;
+    const int64_t now = static_cast<int64_t>(registryNow());
+    for (size_t i = 0; result == ERROR_SUCCESS && i < path.size(); ++i) {
+      const std::string fold = registryFoldKey(path[i]);
+      RegistryQuery child(statements_->child);
+      const int found = child.bind(1, current).bindBytes(2, fold.data(), fold.size()).step();
+      if (found == SQLITE_ROW) {
+        current = child.integer(0);
+        continue;
+      }
+      if (found != SQLITE_DONE) return registryStatusOf(found);
+      RegistryQuery insert(statements_->insertKey);
+      insert.bind(1, current).bindName(2, path[i]).bindBytes(3, fold.data(), fold.size()).bind(4, now);
+      result = registryRun(insert);
+      if (result != ERROR_SUCCESS) break;
+      RegistryQuery touch(statements_->touchKey);
+      result = registryRun(touch.bind(1, current).bind(2, now));
+      current = sqlite3_last_insert_rowid(db_);
+      *created = true;
+    }
+    if (result == ERROR_SUCCESS) *key = current;
+    return result;
+  });
+}
+
+LONG RegistryHive::setValue(RegistryKeyId key, std::u16string_view name, DWORD type, const BYTE* data, size_t size) {
+  std::lock_guard<std::mutex> guard(lock_);
+  return write([&]() -> LONG {
+    LONG status = keyExists(key);
+    if (status != ERROR_SUCCESS) return status;
+    const std::string fold = registryFoldKey(name);
+    RegistryQuery set(statements_->setValue);
+    set.bind(1, key).bindName(2, name).bindBytes(3, fold.data(), fold.size()).bind(4, type).bindBytes(5, data, size);
+    status = registryRun(set);
+    if (status != ERROR_SUCCESS) return status;
+    RegistryQuery touch(statements_->touchKey);
+    return registryRun(touch.bind(1, key).bind(2, static_cast<int64_t>(registryNow())));
+  });
+}
+
+LONG RegistryHive::deleteValue(RegistryKeyId key, std::u16string_view name) {
+  std::lock_guard<std::mutex> guard(lock_);
+  // A hive without a file has no value to delete, and gets no file for it.
+  LONG status = refresh();
+  if (status != ERROR_SUCCESS) return status;
+  if (state_ == State::kMissing) return isRoot(key) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+  return write([&]() -> LONG {
+    LONG result = keyExists(key);
+    if (result != ERROR_SUCCESS) return result;
+    const std::string fold = registryFoldKey(name);
+    RegistryQuery remove(statements_->deleteValue);
+    result = registryRun(remove.bind(1, key).bindBytes(2, fold.data(), fold.size()));
+    if (result != ERROR_SUCCESS) return result;
+    if (sqlite3_changes(db_) == 0) return ERROR_FILE_NOT_FOUND;
+    RegistryQuery touch(statements_->touchKey);
+    return registryRun(touch.bind(1, key).bind(2, static_cast<int64_t>(registryNow())));
+  });
+}
+
+// Inside a write transaction.
+LONG RegistryHive::removeTree(RegistryKeyId key, bool keepKey) {
+  RegistryQuery values(statements_->deleteTreeValues);
+  LONG status = registryRun(values.bind(1, key));
+  if (status != ERROR_SUCCESS) return status;
+  RegistryQuery keys(keepKey ? statements_->deleteSubtreeKeys : statements_->deleteTreeKeys);
+  return registryRun(keys.bind(1, key));
+}
+
+LONG RegistryHive::deleteKey(RegistryKeyId key, bool onlyIfLeaf) {
+  if (isRoot(key)) return ERROR_ACCESS_DENIED;
+  std::lock_guard<std::mutex> guard(lock_);
+  LONG status = refresh();
+  if (status != ERROR_SUCCESS) return status;
+  if (state_ == State::kMissing) return ERROR_KEY_DELETED;
+  return write([&]() -> LONG {
+    RegistryQuery parentOf(statements_->parentOf);
+    const int found = parentOf.bind(1, key).step();
+    if (found != SQLITE_ROW) return found == SQLITE_DONE ? ERROR_KEY_DELETED : registryStatusOf(found);
+    const RegistryKeyId parent = parentOf.integer(0);
+    if (onlyIfLeaf) {
+      RegistryQuery children(statements_->hasChildren);
+      const int result = children.bind(1, key).step();
+      if (result == SQLITE_ROW) return ERROR_ACCESS_DENIED;
+      if (result != SQLITE_DONE) return registryStatusOf(result);
+    }
+    LONG result = removeTree(key, false);
+    if (result != ERROR_SUCCESS) return result;
+    RegistryQuery touch(statements_->touchKey);
+    return registryRun(touch.bind(1, parent).bind(2, static_cast<int64_t>(registryNow())));
+  });
+}
+
+LONG RegistryHive::clearKey(RegistryKeyId key) {
+  std::lock_guard<std::mutex> guard(lock_);
+  LONG status = refresh();
+  if (status != ERROR_SUCCESS) return status;
+  if (state_ == State::kMissing) return isRoot(key) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+  return write([&]() -> LONG {
+    LONG result = keyExists(key);
+    if (result != ERROR_SUCCESS) return result;
+    result = removeTree(key, true);
+    if (result != ERROR_SUCCESS) return result;
+    RegistryQuery touch(statements_->touchKey);
+    return registryRun(touch.bind(1, key).bind(2, static_cast<int64_t>(registryNow())));
+  });
+}
+
+}  // namespace orv_posix

@@ -1,0 +1,261 @@
+#include "registry_sqlite.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "registry_hive.h"
+
+namespace orv_posix {
+
+const char kRegistrySchema[] =
+    "PRAGMA application_id = 1330796114;"  // kRegistryApplicationId
+    "PRAGMA user_version = 1;"             // kRegistryFormatVersion
+    "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL, name BLOB NOT NULL,"
+    " fold BLOB NOT NULL, written INTEGER NOT NULL, UNIQUE(parent, fold));"
+    "CREATE TABLE vals(seq INTEGER PRIMARY KEY AUTOINCREMENT, key INTEGER NOT NULL, name BLOB NOT NULL,"
+    " fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE(key, fold));"
+    "INSERT INTO keys(id, parent, name, fold, written) VALUES"
+    " (1, -1, x'', x'', 0), (2, -2, x'', x'', 0), (3, -3, x'', x'', 0), (4, -4, x'', x'', 0);";
+
+namespace {
+
+// The key and everything below it, as the CTE `tree`.
+#define ORV_REGISTRY_TREE \
+  "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id) "
+
+const BYTE kNoBytes[1] = {0};  // SQLite binds a null pointer as NULL, not as an empty blob
+
+constexpr int kBusyTimeoutMilliseconds = 10000;
+// Offsets in the SQLite database header.
+constexpr size_t kHeaderSize = 100;
+constexpr size_t kWriteVersionOffset = 18;
+constexpr size_t kReadVersionOffset = 19;
+constexpr size_t kUserVersionOffset = 60;
+constexpr size_t kApplicationIdOffset = 68;
+
+uint32_t bigEndian32(const unsigned char* bytes) {
+  return (static_cast<uint32_t>(bytes[0]) << 24) | (static_cast<uint32_t>(bytes[1]) << 16) |
+         (static_cast<uint32_t>(bytes[2]) << 8) | bytes[3];
+}
+
+}  // namespace
+
+RegistryStatements::RegistryStatements(sqlite3* db) {
+  begin = prepare(db, "BEGIN");
+  beginImmediate = prepare(db, "BEGIN IMMEDIATE");
+  commit = prepare(db, "COMMIT");
+  rollback = prepare(db, "ROLLBACK");
+  keyWritten = prepare(db, "SELECT written FROM keys WHERE id = ?1");
+  child = prepare(db, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
+  insertKey = prepare(db, "INSERT INTO keys(parent, name, fold, written) VALUES(?1, ?2, ?3, ?4)");
+  touchKey = prepare(db, "UPDATE keys SET written = ?2 WHERE id = ?1");
+  parentOf = prepare(db, "SELECT parent FROM keys WHERE id = ?1");
+  hasChildren = prepare(db, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
+  value = prepare(db, "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
+  setValue = prepare(db,
+                     "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+                     "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
+  deleteValue = prepare(db, "DELETE FROM vals WHERE key = ?1 AND fold = ?2");
+  childAt = prepare(db, "SELECT name, written FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
+  valueAt = prepare(db, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2");
+  childInfo = prepare(db, "SELECT count(*), coalesce(max(length(name)), 0) FROM keys WHERE parent = ?1");
+  valueInfo = prepare(db,
+                      "SELECT count(*), coalesce(max(length(name)), 0), coalesce(max(length(data)), 0) "
+                      "FROM vals WHERE key = ?1");
+  deleteTreeValues = prepare(db, ORV_REGISTRY_TREE "DELETE FROM vals WHERE key IN tree");
+  deleteTreeKeys = prepare(db, ORV_REGISTRY_TREE "DELETE FROM keys WHERE id IN tree");
+  deleteSubtreeKeys = prepare(db, ORV_REGISTRY_TREE "DELETE FROM keys WHERE id IN tree AND id <> ?1");
+}
+
+RegistryStatements::~RegistryStatements() {
+  for (sqlite3_stmt* statement :
+       {begin, beginImmediate, commit, rollback, keyWritten, child, insertKey, touchKey, parentOf, hasChildren,
+        value, setValue, deleteValue, childAt, valueAt, childInfo, valueInfo, deleteTreeValues, deleteTreeKeys,
+        deleteSubtreeKeys}) {
+    sqlite3_finalize(statement);
+  }
+}
+
+sqlite3_stmt* RegistryStatements::prepare(sqlite3* db, const char* sql) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) ready_ = false;
+  return statement;
+}
+
+RegistryQuery::~RegistryQuery() {
+  sqlite3_reset(statement_);
+  sqlite3_clear_bindings(statement_);
+}
+
+RegistryQuery& RegistryQuery::bind(int index, int64_t number) {
+  const int status = sqlite3_bind_int64(statement_, index, number);
+  if (bindStatus_ == SQLITE_OK) bindStatus_ = status;
+  return *this;
+}
+
+RegistryQuery& RegistryQuery::bindBytes(int index, const void* bytes, size_t size) {
+  const int status = sqlite3_bind_blob64(statement_, index, size == 0 ? kNoBytes : bytes, size, SQLITE_STATIC);
+  if (bindStatus_ == SQLITE_OK) bindStatus_ = status;
+  return *this;
+}
+
+RegistryQuery& RegistryQuery::bindName(int index, std::u16string_view name) {
+  return bindBytes(index, name.data(), name.size() * sizeof(char16_t));
+}
+
+int RegistryQuery::step() { return bindStatus_ != SQLITE_OK ? bindStatus_ : sqlite3_step(statement_); }
+
+int64_t RegistryQuery::integer(int column) const { return sqlite3_column_int64(statement_, column); }
+
+std::string RegistryQuery::bytes(int column) const {
+  const void* data = sqlite3_column_blob(statement_, column);
+  const int size = sqlite3_column_bytes(statement_, column);
+  return data == nullptr ? std::string() : std::string(static_cast<const char*>(data), static_cast<size_t>(size));
+}
+
+std::u16string RegistryQuery::name(int column) const {
+  const std::string raw = bytes(column);
+  std::u16string text(raw.size() / sizeof(char16_t), u'\0');
+  raw.copy(reinterpret_cast<char*>(text.data()), text.size() * sizeof(char16_t));
+  return text;
+}
+
+LONG registryStatusOf(int sqliteResult) {
+  switch (sqliteResult & 0xFF) {
+    case SQLITE_OK:
+    case SQLITE_ROW:
+    case SQLITE_DONE:
+      return ERROR_SUCCESS;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_FORMAT:
+    case SQLITE_SCHEMA:
+    case SQLITE_CONSTRAINT:
+    case SQLITE_MISMATCH:
+    case SQLITE_ERROR:  // a table or column that should be there is not
+      return ERROR_REGISTRY_CORRUPT;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_CANTOPEN:  // the journal cannot be created beside the hive
+      return ERROR_ACCESS_DENIED;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return ERROR_BUSY;
+    case SQLITE_NOMEM:
+    case SQLITE_TOOBIG:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case SQLITE_FULL:
+      return ERROR_DISK_FULL;
+    default:
+      return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+LONG registryRun(RegistryQuery& query) {
+  int result;
+  while ((result = query.step()) == SQLITE_ROW) {
+  }
+  return registryStatusOf(result);
+}
+
+std::string registryFoldKey(std::u16string_view name) {
+  const std::u16string folded = foldRegistryName(name);
+  std::string key(folded.size() * 2, '\0');
+  for (size_t i = 0; i < folded.size(); ++i) {
+    key[2 * i] = static_cast<char>(folded[i] >> 8);
+    key[2 * i + 1] = static_cast<char>(folded[i] & 0xFF);
+  }
+  return key;
+}
+
+uint64_t registryNow() {
+  constexpr uint64_t kUnixEpochInFileTime = 116444736000000000ull;
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return kUnixEpochInFileTime + static_cast<uint64_t>(now.tv_sec) * 10000000ull +
+         static_cast<uint64_t>(now.tv_nsec) / 100;
+}
+
+LONG registryStatusOfErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+    case EDQUOT:
+      return ERROR_DISK_FULL;
+    default:
+      return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+LONG registryCheckHeader(int fd) {
+  unsigned char header[kHeaderSize];
+  const ssize_t got = pread(fd, header, sizeof(header), 0);
+  if (got < 0) return ERROR_REGISTRY_IO_FAILED;
+  if (got != static_cast<ssize_t>(kHeaderSize) || std::memcmp(header, "SQLite format 3", 16) != 0) {
+    return ERROR_REGISTRY_CORRUPT;
+  }
+  // Version 1 is the rollback journal; the change counter is kept only there.
+  if (header[kWriteVersionOffset] != 1 || header[kReadVersionOffset] != 1) return ERROR_REGISTRY_CORRUPT;
+  if (bigEndian32(header + kApplicationIdOffset) != kRegistryApplicationId ||
+      bigEndian32(header + kUserVersionOffset) != kRegistryFormatVersion) {
+    return ERROR_REGISTRY_CORRUPT;
+  }
+  return ERROR_SUCCESS;
+}
+
+void registryConfigure(sqlite3* db) {
+  sqlite3_busy_timeout(db, kBusyTimeoutMilliseconds);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+  sqlite3_exec(db, "PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr);
+}
+
+LONG registryWriteEmptyHive(const std::string& path, mode_t mode) {
+  const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
+  if (fd < 0) return errno == EEXIST ? ERROR_ALREADY_EXISTS : registryStatusOfErrno(errno);
+  fchmod(fd, mode);
+  close(fd);
+  sqlite3* db = nullptr;
+  int result = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (result == SQLITE_OK) {
+    registryConfigure(db);
+    result = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    if (result == SQLITE_OK) result = sqlite3_exec(db, kRegistrySchema, nullptr, nullptr, nullptr);
+    if (result == SQLITE_OK) result = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  }
+  sqlite3_close(db);
+  if (result != SQLITE_OK) {
+    unlink(path.c_str());
+    return registryStatusOf(result);
+  }
+  return ERROR_SUCCESS;
+}
+
+std::string registryReadOnlyUri(const std::string& path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (const unsigned char c : path) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || std::strchr("/-._~", c)) {
+      uri += static_cast<char>(c);
+    } else {
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 0xF];
+    }
+  }
+  return uri + "?mode=ro";
+}
+
+}  // namespace orv_posix

@@ -1,0 +1,106 @@
+// The SQL of the registry store: its schema, its prepared statements and a
+// small cursor over one statement in use.
+#pragma once
+
+#include <sqlite3.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "orv_win32.h"
+
+namespace orv_posix {
+
+// "ORVR" in the database header tells a hive file from any other database.
+constexpr uint32_t kRegistryApplicationId = 0x4F525652u;
+constexpr uint32_t kRegistryFormatVersion = 1;
+
+// Creates the tables and the four roots in an empty database.
+extern const char kRegistrySchema[];
+
+// Keys: `name` is the UTF-16 name as created, `fold` its upper-cased form in
+// big-endian order, so that the index orders siblings as Windows does. Roots
+// have parent -id. Values keep their creation order in `seq`.
+class RegistryStatements {
+ public:
+  explicit RegistryStatements(sqlite3* db);
+  ~RegistryStatements();
+  RegistryStatements(const RegistryStatements&) = delete;
+  RegistryStatements& operator=(const RegistryStatements&) = delete;
+  bool ready() const { return ready_; }
+
+  sqlite3_stmt* begin = nullptr;
+  sqlite3_stmt* beginImmediate = nullptr;
+  sqlite3_stmt* commit = nullptr;
+  sqlite3_stmt* rollback = nullptr;
+  sqlite3_stmt* keyWritten = nullptr;
+  sqlite3_stmt* child = nullptr;
+  sqlite3_stmt* insertKey = nullptr;
+  sqlite3_stmt* touchKey = nullptr;
+  sqlite3_stmt* parentOf = nullptr;
+  sqlite3_stmt* hasChildren = nullptr;
+  sqlite3_stmt* value = nullptr;
+  sqlite3_stmt* setValue = nullptr;
+  sqlite3_stmt* deleteValue = nullptr;
+  sqlite3_stmt* childAt = nullptr;
+  sqlite3_stmt* valueAt = nullptr;
+  sqlite3_stmt* childInfo = nullptr;
+  sqlite3_stmt* valueInfo = nullptr;
+  sqlite3_stmt* deleteTreeValues = nullptr;
+  sqlite3_stmt* deleteTreeKeys = nullptr;
+  sqlite3_stmt* deleteSubtreeKeys = nullptr;
+
+ private:
+  sqlite3_stmt* prepare(sqlite3* db, const char* sql);
+  bool ready_ = true;
+};
+
+// One use of a prepared statement: binds, steps, reads columns, and resets
+// the statement when it goes.
+class RegistryQuery {
+ public:
+  explicit RegistryQuery(sqlite3_stmt* statement) : statement_(statement) {}
+  ~RegistryQuery();
+  RegistryQuery(const RegistryQuery&) = delete;
+  RegistryQuery& operator=(const RegistryQuery&) = delete;
+
+  RegistryQuery& bind(int index, int64_t number);
+  RegistryQuery& bindBytes(int index, const void* bytes, size_t size);
+  RegistryQuery& bindName(int index, std::u16string_view name);
+  // SQLITE_ROW, SQLITE_DONE or an error.
+  int step();
+  int64_t integer(int column) const;
+  std::string bytes(int column) const;
+  std::u16string name(int column) const;
+
+ private:
+  sqlite3_stmt* statement_;
+  int bindStatus_ = SQLITE_OK;
+};
+
+// The Win32 status for a SQLite result code.
+LONG registryStatusOf(int sqliteResult);
+// A statement run to its end, as a Win32 status.
+LONG registryRun(RegistryQuery& query);
+// The folded name as stored in `fold`.
+std::string registryFoldKey(std::u16string_view name);
+// Now, in FILETIME units.
+uint64_t registryNow();
+// The Win32 status for an errno value.
+LONG registryStatusOfErrno(int error);
+
+// A hive file is a SQLite database in rollback-journal mode carrying our
+// application id and format version; anything else is refused untouched.
+LONG registryCheckHeader(int fd);
+// Options every connection gets: waits for other writers, distrusts what a
+// file's schema might ask to run, checks pages as they are read.
+void registryConfigure(sqlite3* db);
+// A new file at `path` (ERROR_ALREADY_EXISTS when there is one) holding the
+// schema and nothing else.
+LONG registryWriteEmptyHive(const std::string& path, mode_t mode);
+// `path` as a read-only SQLite URI, for ATTACH.
+std::string registryReadOnlyUri(const std::string& path);
+
+}  // namespace orv_posix
