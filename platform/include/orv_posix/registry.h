@@ -7,16 +7,13 @@
 #pragma once
 
 #include "orv_posix/base.h"
+#include "orv_posix/file.h"  // SECURITY_ATTRIBUTES, the generic rights
 
 struct HKEY__;
 typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;
 typedef DWORD REGSAM;
 typedef DWORD ACCESS_MASK;
-
-// A forward declaration is enough here; the file calls define the structure.
-struct SECURITY_ATTRIBUTES;
-typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 
 #ifndef ORV_POSIX_FILETIME_DEFINED
 #define ORV_POSIX_FILETIME_DEFINED
@@ -38,7 +35,7 @@ typedef FILETIME* LPFILETIME;
 #define HKEY_PERFORMANCE_DATA ORV_PREDEFINED_HKEY(0x80000004u)
 #define HKEY_CURRENT_CONFIG ORV_PREDEFINED_HKEY(0x80000005u)
 
-// Standard and generic rights (winnt.h), shared with other object kinds.
+// Standard rights (winnt.h), shared with other object kinds.
 #ifndef DELETE
 #define DELETE 0x00010000u
 #endif
@@ -65,18 +62,6 @@ typedef FILETIME* LPFILETIME;
 #endif
 #ifndef MAXIMUM_ALLOWED
 #define MAXIMUM_ALLOWED 0x02000000u
-#endif
-#ifndef GENERIC_READ
-#define GENERIC_READ 0x80000000u
-#endif
-#ifndef GENERIC_WRITE
-#define GENERIC_WRITE 0x40000000u
-#endif
-#ifndef GENERIC_EXECUTE
-#define GENERIC_EXECUTE 0x20000000u
-#endif
-#ifndef GENERIC_ALL
-#define GENERIC_ALL 0x10000000u
 #endif
 
 // Key access rights.
