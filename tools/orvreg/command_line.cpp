@@ -1,0 +1,145 @@
+#include "command_line.h"
+
+namespace orvreg {
+namespace {
+
+struct Root {
+  const WCHAR* shortName;
+  const WCHAR* longName;
+  HKEY key;
+};
+
+const Root kRoots[] = {
+    {ORV_W("HKLM"), ORV_W("HKEY_LOCAL_MACHINE"), HKEY_LOCAL_MACHINE},
+    {ORV_W("HKCU"), ORV_W("HKEY_CURRENT_USER"), HKEY_CURRENT_USER},
+    {ORV_W("HKCR"), ORV_W("HKEY_CLASSES_ROOT"), HKEY_CLASSES_ROOT},
+    {ORV_W("HKU"), ORV_W("HKEY_USERS"), HKEY_USERS},
+    {ORV_W("HKCC"), ORV_W("HKEY_CURRENT_CONFIG"), HKEY_CURRENT_CONFIG},
+};
+
+bool same(const WString& text, const WCHAR* word) { return _wcsicmp(text.c_str(), word) == 0; }
+
+bool isOption(const WString& arg) { return arg.size() >= 2 && (arg[0] == '/' || arg[0] == '-'); }
+
+std::string syntaxError(const char* verb) {
+  return std::string("Invalid syntax. Type \"orvreg ") + verb + " /?\" for help.";
+}
+
+bool parseKey(const WString& text, RegCommand* command, std::string* reason) {
+  const size_t slash = text.find(ORV_W('\\'));
+  const WString rootText = text.substr(0, slash);
+  for (const Root& root : kRoots) {
+    if (same(rootText, root.shortName) || same(rootText, root.longName)) {
+      command->root = root.key;
+      command->rootName = root.longName;
+    }
+  }
+  if (command->root == nullptr) {
+    *reason = "Invalid system key";
+    return false;
+  }
+  command->path = slash == WString::npos ? WString() : text.substr(slash + 1);
+  while (!command->path.empty() && command->path.back() == ORV_W('\\')) command->path.pop_back();
+  return true;
+}
+
+// Each option once; /v, /t, /s (for add) and /d take the next argument.
+bool parseOptions(const std::vector<WString>& args, const char* verb, RegCommand* command, std::string* reason) {
+  bool seen[8] = {};
+  const auto once = [&](int slot) { return !seen[slot] && (seen[slot] = true); };
+  for (size_t i = 2; i < args.size(); ++i) {
+    const WString& arg = args[i];
+    const bool hasNext = i + 1 < args.size();
+    const bool adding = command->verb == Verb::kAdd;
+    if (!isOption(arg)) {
+      *reason = syntaxError(verb);
+      return false;
+    }
+    const WString option = arg.substr(1);
+    bool ok = false;
+    if (same(option, ORV_W("v")) && hasNext && command->value == ValueChoice::kNone) {
+      command->value = ValueChoice::kNamed;
+      command->valueName = args[++i];
+      ok = true;
+    } else if (same(option, ORV_W("ve")) && command->value == ValueChoice::kNone) {
+      command->value = ValueChoice::kDefault;
+      ok = true;
+    } else if (same(option, ORV_W("va")) && command->verb == Verb::kDelete && command->value == ValueChoice::kNone) {
+      command->value = ValueChoice::kAll;
+      ok = true;
+    } else if (same(option, ORV_W("t")) && adding && hasNext && once(0)) {
+      command->typeGiven = true;
+      command->typeName = args[++i];
+      ok = true;
+    } else if (same(option, ORV_W("s")) && adding && hasNext && once(1)) {
+      command->separatorGiven = true;
+      command->separator = args[++i];
+      ok = command->separator.size() == 1;
+    } else if (same(option, ORV_W("s")) && command->verb == Verb::kQuery && once(1)) {
+      command->recurse = true;
+      ok = true;
+    } else if (same(option, ORV_W("d")) && adding && hasNext && once(2)) {
+      command->dataGiven = true;
+      command->data = args[++i];
+      ok = true;
+    } else if (same(option, ORV_W("f")) && command->verb != Verb::kQuery && once(3)) {
+      command->force = true;
+      ok = true;
+    }
+    if (!ok) {
+      *reason = syntaxError(verb);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool parseRegCommand(const std::vector<WString>& args, RegCommand* command, std::string* reason) {
+  *command = RegCommand();
+  if (args.empty()) {
+    *reason = "Invalid syntax. Type \"orvreg /?\" for help.";
+    return false;
+  }
+  if (same(args[0], ORV_W("/?")) || same(args[0], ORV_W("-?"))) return true;
+  const char* verb = nullptr;
+  if (same(args[0], ORV_W("add"))) {
+    command->verb = Verb::kAdd;
+    verb = "add";
+  } else if (same(args[0], ORV_W("query"))) {
+    command->verb = Verb::kQuery;
+    verb = "query";
+  } else if (same(args[0], ORV_W("delete"))) {
+    command->verb = Verb::kDelete;
+    verb = "delete";
+  } else {
+    *reason = "Invalid operation [" + toUtf8(args[0]) + "]. Type \"orvreg /?\" for help.";
+    return false;
+  }
+  if (args.size() >= 2 && (same(args[1], ORV_W("/?")) || same(args[1], ORV_W("-?")))) {
+    command->verb = Verb::kHelp;
+    return true;
+  }
+  if (args.size() < 2 || isOption(args[1])) {
+    *reason = syntaxError(verb);
+    return false;
+  }
+  return parseKey(args[1], command, reason) && parseOptions(args, verb, command, reason);
+}
+
+WString fullKeyName(const RegCommand& command) {
+  return command.path.empty() ? command.rootName : command.rootName + ORV_W("\\") + command.path;
+}
+
+std::string toUtf8(const WString& text) {
+  if (text.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                       nullptr);
+  if (size <= 0) return std::string();
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+  return bytes;
+}
+
+}  // namespace orvreg

@@ -1,0 +1,268 @@
+#include "reg_tool.h"
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "value_text.h"
+
+namespace orvreg {
+namespace {
+
+const char kUsage[] =
+    "Usage:\n"
+    "  orvreg add KEY [/v NAME | /ve] [/t REG_SZ|REG_EXPAND_SZ|REG_MULTI_SZ|REG_DWORD|REG_BINARY]\n"
+    "             [/s SEPARATOR] [/d DATA] [/f]\n"
+    "  orvreg query KEY [/v NAME | /ve] [/s]\n"
+    "  orvreg delete KEY [/v NAME | /ve | /va] [/f]\n"
+    "KEY is ROOT\\Subkey, ROOT one of HKLM, HKCU, HKCR, HKU, HKCC or their long names.\n";
+
+const char kDone[] = "The operation completed successfully.\n";
+
+void say(const std::string& text) { std::fputs(text.c_str(), stdout); }
+
+int fail(const std::string& reason) {
+  std::fprintf(stderr, "orvreg: %s\n", reason.c_str());
+  return 1;
+}
+
+std::string reasonFor(LONG status, bool aboutValue) {
+  switch (status) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_KEY_DELETED:
+      return aboutValue ? "Unable to find the specified registry value" : "Unable to find the specified registry key";
+    case ERROR_ACCESS_DENIED:
+      return "Access is denied";
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_PARAMETER:
+      return "Invalid key name";
+    case ERROR_REGISTRY_CORRUPT:
+      return "The registry database is damaged";
+    default:
+      return "The operation failed with error " + std::to_string(status);
+  }
+}
+
+// Asked unless /f was given; anything but an answer starting with y is no.
+bool confirmed(const RegCommand& command, const std::string& question) {
+  if (command.force) return true;
+  say(question + " (Yes/No)? ");
+  std::fflush(stdout);
+  char answer[64];
+  if (std::fgets(answer, sizeof(answer), stdin) == nullptr) return false;
+  return answer[0] == 'y' || answer[0] == 'Y';
+}
+
+WString chosenValueName(const RegCommand& command) {
+  return command.value == ValueChoice::kNamed ? command.valueName : WString();
+}
+
+std::string displayName(const WString& name) { return name.empty() ? "(Default)" : toUtf8(name); }
+
+struct Value {
+  WString name;
+  DWORD type = REG_NONE;
+  std::string data;
+};
+
+std::string valueLine(const Value& value) {
+  return "    " + displayName(value.name) + "    " + typeName(value.type) + "    " +
+         formatData(value.type, value.data) + "\n";
+}
+
+LONG readValue(HKEY key, const WString& name, Value* value) {
+  DWORD size = 0;
+  LONG status = RegQueryValueExW(key, name.c_str(), nullptr, &value->type, nullptr, &size);
+  value->name = name;
+  value->data.assign(size, '\0');
+  if (status == ERROR_SUCCESS) {
+    status = RegQueryValueExW(key, name.c_str(), nullptr, &value->type,
+                              reinterpret_cast<BYTE*>(value->data.data()), &size);
+    value->data.resize(size);
+  }
+  return status;
+}
+
+std::vector<Value> valuesOf(HKEY key) {
+  std::vector<Value> values;
+  DWORD longestName = 0;
+  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName, nullptr,
+                       nullptr, nullptr) != ERROR_SUCCESS) {
+    return values;
+  }
+  std::vector<WCHAR> name(longestName + 1);
+  for (DWORD index = 0;; ++index) {
+    DWORD length = static_cast<DWORD>(name.size());
+    if (RegEnumValueW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    Value value;
+    if (readValue(key, WString(name.data(), length), &value) == ERROR_SUCCESS) values.push_back(value);
+  }
+  return values;
+}
+
+std::vector<WString> subKeysOf(HKEY key) {
+  std::vector<WString> names;
+  WCHAR name[256];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = 256;
+    if (RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    names.emplace_back(name, length);
+  }
+  return names;
+}
+
+int add(const RegCommand& command) {
+  DWORD type = REG_SZ;
+  if (!typeFromName(command.typeName, &type)) {
+    return fail("Unsupported registry data type [" + toUtf8(command.typeName) + "]");
+  }
+  const bool setsValue = command.value != ValueChoice::kNone;
+  if ((!setsValue && (command.typeGiven || command.dataGiven || command.separatorGiven)) ||
+      (command.separatorGiven && type != REG_MULTI_SZ)) {
+    return fail("Invalid syntax. Type \"orvreg add /?\" for help.");
+  }
+  std::string bytes;
+  std::string reason;
+  if (setsValue && type == REG_DWORD && !command.dataGiven) {
+    return fail("The option [/d] must be followed by a valid numeric value");
+  }
+  if (setsValue && !encodeData(type, command.data, command.separator, &bytes, &reason)) return fail(reason);
+
+  HKEY key = nullptr;
+  LONG status = RegCreateKeyExW(command.root, command.path.c_str(), 0, nullptr, 0, KEY_READ | KEY_SET_VALUE, nullptr,
+                                &key, nullptr);
+  if (status != ERROR_SUCCESS) return fail(reasonFor(status, false));
+  if (setsValue) {
+    const WString name = chosenValueName(command);
+    if (RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        !confirmed(command, "Value " + displayName(name) + " exists, overwrite")) {
+      RegCloseKey(key);
+      return fail("The operation was cancelled");
+    }
+    status = RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                            static_cast<DWORD>(bytes.size()));
+  }
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return fail(reasonFor(status, true));
+  say(kDone);
+  return 0;
+}
+
+// query /s: every key below, depth first; with /v or /ve only the keys that
+// hold the value, and a count at the end.
+void search(HKEY key, const WString& fullName, const RegCommand& command, int* matches) {
+  const bool filtered = command.value != ValueChoice::kNone;
+  std::string block;
+  for (const Value& value : valuesOf(key)) {
+    if (filtered && _wcsicmp(value.name.c_str(), chosenValueName(command).c_str()) != 0) continue;
+    block += valueLine(value);
+    ++*matches;
+  }
+  if (!filtered || !block.empty()) say(toUtf8(fullName) + "\n" + block + "\n");
+  for (const WString& name : subKeysOf(key)) {
+    HKEY subKey = nullptr;
+    if (RegOpenKeyExW(key, name.c_str(), 0, KEY_READ, &subKey) != ERROR_SUCCESS) continue;
+    search(subKey, fullName + ORV_W("\\") + name, command, matches);
+    RegCloseKey(subKey);
+  }
+}
+
+int query(const RegCommand& command) {
+  HKEY key = nullptr;
+  LONG status = RegOpenKeyExW(command.root, command.path.c_str(), 0, KEY_READ, &key);
+  if (status != ERROR_SUCCESS) return fail(reasonFor(status, false));
+  const WString fullName = fullKeyName(command);
+  int result = 0;
+  if (command.recurse) {
+    int matches = 0;
+    say("\n");
+    search(key, fullName, command, &matches);
+    if (command.value != ValueChoice::kNone) say("End of search: " + std::to_string(matches) + " match(es) found.\n");
+  } else if (command.value != ValueChoice::kNone) {
+    Value value;
+    status = readValue(key, chosenValueName(command), &value);
+    if (status == ERROR_SUCCESS) {
+      say("\n" + toUtf8(fullName) + "\n" + valueLine(value) + "\n");
+    } else {
+      result = fail(reasonFor(status, true));
+    }
+  } else {
+    std::string text = "\n";
+    const std::vector<Value> values = valuesOf(key);
+    if (!values.empty()) {
+      text += toUtf8(fullName) + "\n";
+      for (const Value& value : values) text += valueLine(value);
+      text += "\n";
+    }
+    for (const WString& name : subKeysOf(key)) text += toUtf8(fullName + ORV_W("\\") + name) + "\n";
+    say(text);
+  }
+  RegCloseKey(key);
+  return result;
+}
+
+int remove(const RegCommand& command) {
+  const std::string fullName = toUtf8(fullKeyName(command));
+  if (command.value == ValueChoice::kNone) {
+    // A whole root is never deleted.
+    if (command.path.empty()) return fail("Invalid key name");
+    if (!confirmed(command, "Permanently delete the registry key " + fullName)) {
+      return fail("The operation was cancelled");
+    }
+    const LONG status = RegDeleteTreeW(command.root, command.path.c_str());
+    if (status != ERROR_SUCCESS) return fail(reasonFor(status, false));
+    say(kDone);
+    return 0;
+  }
+  HKEY key = nullptr;
+  LONG status = RegOpenKeyExW(command.root, command.path.c_str(), 0, KEY_READ | KEY_SET_VALUE, &key);
+  if (status != ERROR_SUCCESS) return fail(reasonFor(status, false));
+  std::vector<WString> names;
+  std::string question;
+  if (command.value == ValueChoice::kAll) {
+    for (const Value& value : valuesOf(key)) names.push_back(value.name);
+    question = "Delete all values under the registry key " + fullName;
+  } else {
+    names.push_back(chosenValueName(command));
+    question = "Delete the registry value " + displayName(names[0]);
+  }
+  if (!confirmed(command, question)) {
+    RegCloseKey(key);
+    return fail("The operation was cancelled");
+  }
+  for (const WString& name : names) {
+    status = RegDeleteValueW(key, name.c_str());
+    if (status != ERROR_SUCCESS) break;
+  }
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return fail(reasonFor(status, true));
+  say(kDone);
+  return 0;
+}
+
+}  // namespace
+
+int runRegCommand(const RegCommand& command) {
+  switch (command.verb) {
+    case Verb::kAdd:
+      return add(command);
+    case Verb::kQuery:
+      return query(command);
+    case Verb::kDelete:
+      return remove(command);
+    case Verb::kHelp:
+      break;
+  }
+  say(kUsage);
+  return 0;
+}
+
+int runOrvreg(const std::vector<WString>& args) {
+  RegCommand command;
+  std::string reason;
+  if (!parseRegCommand(args, &command, &reason)) return fail(reason);
+  return runRegCommand(command);
+}
+
+}  // namespace orvreg
