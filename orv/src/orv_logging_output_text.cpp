@@ -48,11 +48,13 @@ const WCHAR* levelName(ULONG type) {
 bool hasText(const WCHAR* text) { return text != nullptr && text[0] != 0; }
 
 // One log line in a fixed buffer. What does not fit is cut, never half a
-// surrogate pair, and the line always ends in CR LF.
+// surrogate pair, and the line always ends in CR LF. A CR or LF inside a
+// text becomes a blank, so that no text can end its line or forge another.
 class LogLine {
  public:
   LogLine& operator<<(const WCHAR* text) {
-    for (; text != nullptr && *text != 0 && m_length < kLineChars - 2; ++text) m_line[m_length++] = *text;
+    for (; text != nullptr && *text != 0 && m_length < kLineChars - 2; ++text)
+      m_line[m_length++] = (*text == ORV_W('\r') || *text == ORV_W('\n')) ? ORV_W(' ') : *text;
     return *this;
   }
   LogLine& decimal(ULONG value) { return formatted(ORV_W("%lu"), value); }

@@ -145,6 +145,9 @@ TEST_F(TextOutputTest, WritesEachTokenOfTheLine) {
        "<DEBUG> <host> <77> "},
       {"level outside the table", {3, "host", nullptr, nullptr, nullptr, 9, 0, nullptr, 0}, "<UNSPECIFIED> <host> "},
       {"no object name", {ORV_LOG_CRITICAL, nullptr, nullptr, nullptr, nullptr, 9, 0, nullptr, 0}, "<CRITICAL> <> "},
+      {"line breaks inside texts",
+       {ORV_LOG_DEBUG, "ho\nst", "C\r\n", "m", "a\r\n<Tue>: <CRITICAL>", 9, 0, nullptr, 0},
+       "<DEBUG> <ho st> <C  ::m> \"a  <Tue>: <CRITICAL>\" "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
