@@ -42,10 +42,8 @@ bool CORVLogging::shouldLog(CORVLogRecord& record) {
 
   const WCHAR* objectName = record.getObjectName();
   const bool hadObjectName = objectName != nullptr && objectName[0] != 0;
+  if (!hadObjectName && !fillInExecutableName(record)) return false;
   WCHAR objectSetting[CORVLogSettings::kObjectSettingChars];
-  if (!hadObjectName) {
-    if (!fillInExecutableName(record)) return false;
-  }
   if (hadObjectName && m_settings.getObjectSetting(objectName, objectSetting, CORVLogSettings::kObjectSettingChars)) {
     // "outputs,detail,rest": the level plays no part here.
     const WCHAR* detailField = wcschr(objectSetting, ORV_W(','));
