@@ -5,19 +5,25 @@ const WCHAR* const CORVLogSettings::kLogsKey = ORV_W("SOFTWARE\\Halvik\\Logs");
 namespace {
 
 constexpr USHORT kDefaultLogDetail = 0x1B;  // CRITICAL, EXCEPTION_BAD, ERROR, WARNING
-constexpr DWORD kStringValue = 1;
-constexpr DWORD kDwordValue = 4;
 
-// The platform's registry calls land separately; until then every value
-// reads as missing, which is logging switched off.
-bool queryLogsValue(const WCHAR*, DWORD, BYTE*, DWORD&) { return false; }
+// Opens the Logs key read-only, queries one value and closes the key.
+// Anything but a value of the wanted type that fits counts as missing.
+bool queryLogsValue(const WCHAR* valueName, DWORD wantedType, BYTE* data, DWORD& size) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, CORVLogSettings::kLogsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD type = REG_NONE;
+  const LSTATUS status = RegQueryValueExW(key, valueName, nullptr, &type, data, &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return false;
+  return type == wantedType || (wantedType == REG_SZ && type == REG_EXPAND_SZ);
+}
 
 }  // namespace
 
 bool CORVLogSettings::readDword(const WCHAR* valueName, DWORD& value) const {
   DWORD read = 0;
   DWORD size = sizeof(read);
-  if (!queryLogsValue(valueName, kDwordValue, reinterpret_cast<BYTE*>(&read), size) || size != sizeof(read))
+  if (!queryLogsValue(valueName, REG_DWORD, reinterpret_cast<BYTE*>(&read), size) || size != sizeof(read))
     return false;
   value = read;
   return true;
@@ -26,7 +32,7 @@ bool CORVLogSettings::readDword(const WCHAR* valueName, DWORD& value) const {
 bool CORVLogSettings::readString(const WCHAR* valueName, WCHAR* text, DWORD chars) const {
   if (text == nullptr || chars == 0) return false;
   DWORD size = chars * sizeof(WCHAR);
-  if (queryLogsValue(valueName, kStringValue, reinterpret_cast<BYTE*>(text), size)) {
+  if (queryLogsValue(valueName, REG_SZ, reinterpret_cast<BYTE*>(text), size)) {
     // Stored strings may lack their terminator; one that fills the buffer
     // without it is too long.
     const DWORD units = size / sizeof(WCHAR);
