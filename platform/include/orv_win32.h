@@ -8,6 +8,10 @@
 #include <process.h>
 #include <sys/timeb.h>
 #include <time.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+#include <softpub.h>
+#include <tlhelp32.h>
 #define ORV_W_LITERAL(text) L##text
 #else
 #include "orv_posix/base.h"
@@ -19,6 +23,10 @@
 #include "orv_posix/format.h"
 #include "orv_posix/sysinfo.h"
 #include "orv_posix/registry.h"
+#include "orv_posix/find.h"
+#include "orv_posix/toolhelp.h"
+#include "orv_posix/security.h"
+#include "orv_posix/wintrust.h"
 #define ORV_W_LITERAL(text) u##text
 #endif
 

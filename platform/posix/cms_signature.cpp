@@ -1,0 +1,190 @@
+#include "cms_signature.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace orv_posix {
+namespace {
+
+// A signature is a few kilobytes; more is not one we read into memory.
+constexpr size_t kMaxSignatureBytes = 1u << 20;
+
+bool writableByOthers(const struct stat& info) { return (info.st_mode & S_IWOTH) != 0; }
+
+bool endsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Reads at most limit + 1 bytes, so that a larger file shows as such.
+bool readUpTo(int fd, size_t limit, std::string& bytes) {
+  char buffer[16384];
+  while (bytes.size() <= limit) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
+  return true;
+}
+
+CmsPtr decodeSignature(const std::string& bytes, bool& pem) {
+  BioPtr stream(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
+  if (!stream) return nullptr;
+  const size_t start = bytes.find_first_not_of(" \t\r\n");
+  pem = start != std::string::npos && bytes.compare(start, 10, "-----BEGIN") == 0;
+  return CmsPtr(pem ? PEM_read_bio_CMS(stream.get(), nullptr, nullptr, nullptr)
+                    : d2i_CMS_bio(stream.get(), nullptr));
+}
+
+bool isDetachedWithOneSigner(CMS_ContentInfo* message) {
+  if (OBJ_obj2nid(CMS_get0_type(message)) != NID_pkcs7_signed) return false;
+  if (CMS_is_detached(message) != 1) return false;
+  STACK_OF(CMS_SignerInfo)* signers = CMS_get0_SignerInfos(message);
+  return signers != nullptr && sk_CMS_SignerInfo_num(signers) == 1;
+}
+
+void addAnchorsFrom(int fd, X509_STORE* anchors) {
+  BioPtr stream(BIO_new_fd(fd, BIO_CLOSE));
+  if (!stream) {
+    close(fd);
+    return;
+  }
+  while (X509* certificate = PEM_read_bio_X509(stream.get(), nullptr, nullptr, nullptr)) {
+    X509_STORE_add_cert(anchors, certificate);
+    X509_free(certificate);
+  }
+}
+
+X509StorePtr loadTrustAnchors() {
+  X509StorePtr anchors(X509_STORE_new());
+  if (!anchors) return anchors;
+  const std::string folder = trustAnchorFolder();
+  struct stat folderInfo {};
+  if (stat(folder.c_str(), &folderInfo) != 0 || writableByOthers(folderInfo)) return anchors;
+  DIR* listing = opendir(folder.c_str());
+  if (listing == nullptr) return anchors;
+  while (dirent* entry = readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (!endsWith(name, ".pem")) continue;
+    const int fd = openRegularFile(folder + "/" + name);
+    if (fd < 0) continue;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || writableByOthers(info)) {
+      close(fd);
+      continue;
+    }
+    addAnchorsFrom(fd, anchors.get());
+  }
+  closedir(listing);
+  return anchors;
+}
+
+struct VerdictOf {
+  int verifyError;
+  HRESULT result;
+  DWORD trustStatus;
+};
+
+constexpr VerdictOf kVerdicts[] = {
+    {X509_V_ERR_CERT_HAS_EXPIRED, CERT_E_EXPIRED, CERT_TRUST_IS_NOT_TIME_VALID},
+    {X509_V_ERR_CERT_NOT_YET_VALID, CERT_E_EXPIRED, CERT_TRUST_IS_NOT_TIME_VALID},
+    {X509_V_ERR_CERT_SIGNATURE_FAILURE, TRUST_E_CERT_SIGNATURE, CERT_TRUST_IS_NOT_SIGNATURE_VALID},
+    {X509_V_ERR_INVALID_CA, TRUST_E_BASIC_CONSTRAINTS, CERT_TRUST_INVALID_BASIC_CONSTRAINTS},
+    {X509_V_ERR_PATH_LENGTH_EXCEEDED, TRUST_E_BASIC_CONSTRAINTS, CERT_TRUST_INVALID_BASIC_CONSTRAINTS},
+    {X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT, CERT_E_UNTRUSTEDROOT, CERT_TRUST_IS_PARTIAL_CHAIN},
+    {X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY, CERT_E_UNTRUSTEDROOT, CERT_TRUST_IS_PARTIAL_CHAIN},
+};
+
+}  // namespace
+
+int openRegularFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
+}
+
+DetachedSignature readDetachedSignature(const std::string& file) {
+  DetachedSignature signature;
+  const int fd = openRegularFile(file + ".p7s");
+  if (fd < 0) {
+    signature.status = (errno == ENOENT || errno == ENOTDIR) ? TRUST_E_NOSIGNATURE : CRYPT_E_FILE_ERROR;
+    return signature;
+  }
+  std::string bytes;
+  const bool read = readUpTo(fd, kMaxSignatureBytes, bytes);
+  close(fd);
+  if (!read) {
+    signature.status = CRYPT_E_FILE_ERROR;
+    return signature;
+  }
+  signature.status = TRUST_E_NOSIGNATURE;
+  if (bytes.empty() || bytes.size() > kMaxSignatureBytes) return signature;
+  CmsPtr message = decodeSignature(bytes, signature.pem);
+  ERR_clear_error();
+  if (!message || !isDetachedWithOneSigner(message.get())) return signature;
+  signature.status = 0;
+  signature.message = std::move(message);
+  return signature;
+}
+
+std::string trustAnchorFolder() {
+  const char* registry = std::getenv("ORV_REGISTRY_DIR");
+  if (registry != nullptr && registry[0] != '\0') return std::string(registry) + "/trust";
+  return "/etc/orv/trust";
+}
+
+ChainResult buildChain(X509* certificate, STACK_OF(X509) * untrusted, const time_t* at) {
+  ChainResult result;
+  X509StorePtr anchors = loadTrustAnchors();
+  std::unique_ptr<X509_STORE_CTX, OpenSslFree> context(X509_STORE_CTX_new());
+  if (!anchors || !context || X509_STORE_CTX_init(context.get(), anchors.get(), certificate, untrusted) != 1) {
+    result.error = X509_V_ERR_OUT_OF_MEM;
+  } else {
+    // An administrator's anchor needs no self-signed root above it.
+    X509_STORE_CTX_set_flags(context.get(), X509_V_FLAG_PARTIAL_CHAIN);
+    if (at != nullptr) X509_STORE_CTX_set_time(context.get(), 0, *at);
+    if (X509_verify_cert(context.get()) != 1) {
+      result.error = X509_STORE_CTX_get_error(context.get());
+      if (result.error == X509_V_OK) result.error = X509_V_ERR_UNSPECIFIED;
+      result.errorDepth = X509_STORE_CTX_get_error_depth(context.get());
+    }
+    result.chain.reset(X509_STORE_CTX_get1_chain(context.get()));
+  }
+  if (!result.chain || sk_X509_num(result.chain.get()) == 0) {
+    result.chain.reset(sk_X509_new_null());
+    if (result.chain && X509_up_ref(certificate) == 1 && !sk_X509_push(result.chain.get(), certificate))
+      X509_free(certificate);
+  }
+  ERR_clear_error();
+  return result;
+}
+
+HRESULT trustResultOf(int verifyError) {
+  if (verifyError == X509_V_OK) return 0;
+  for (const VerdictOf& verdict : kVerdicts)
+    if (verdict.verifyError == verifyError) return verdict.result;
+  return CERT_E_UNTRUSTEDROOT;  // a self-signed certificate that is no anchor, and the like
+}
+
+DWORD trustStatusOf(int verifyError) {
+  if (verifyError == X509_V_OK) return CERT_TRUST_NO_ERROR;
+  for (const VerdictOf& verdict : kVerdicts)
+    if (verdict.verifyError == verifyError) return verdict.trustStatus;
+  return CERT_TRUST_IS_UNTRUSTED_ROOT;
+}
+
+}  // namespace orv_posix

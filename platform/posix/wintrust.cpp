@@ -1,0 +1,92 @@
+// WinVerifyTrust over OpenSSL: a detached CMS signature beside the file,
+// verified against the file's bytes and chained to the trust anchors.
+#include <openssl/err.h>
+#include <openssl/x509v3.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+
+#include "cms_signature.h"
+#include "orv_win32.h"
+#include "posix_error.h"
+
+namespace {
+
+using orv_posix::BioPtr;
+using orv_posix::X509StackPtr;
+
+bool isGenericVerifyV2(const GUID* action) {
+  static const GUID kGenericVerifyV2 = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+  return action != nullptr && std::memcmp(action, &kGenericVerifyV2, sizeof(GUID)) == 0;
+}
+
+// A signer certificate with an extended key usage must allow code signing.
+bool maySignCode(X509* signer) {
+  if ((X509_get_extension_flags(signer) & EXFLAG_XKUSAGE) == 0) return true;
+  return (X509_get_extended_key_usage(signer) & (XKU_CODE_SIGN | XKU_ANYEKU)) != 0;
+}
+
+// The signature over the file's bytes, read as a stream from the open file.
+HRESULT verifyDigest(CMS_ContentInfo* message, int fileFd) {
+  BioPtr content(BIO_new_fd(fileFd, BIO_CLOSE));
+  if (!content) {
+    close(fileFd);
+    return CRYPT_E_FILE_ERROR;
+  }
+  if (CMS_verify(message, nullptr, nullptr, content.get(), nullptr, CMS_BINARY | CMS_NO_SIGNER_CERT_VERIFY) == 1)
+    return 0;
+  const unsigned long error = ERR_peek_last_error();
+  if (ERR_GET_LIB(error) == ERR_LIB_CMS && ERR_GET_REASON(error) == CMS_R_SIGNER_CERTIFICATE_NOT_FOUND)
+    return TRUST_E_NO_SIGNER_CERT;
+  return TRUST_E_BAD_DIGEST;
+}
+
+HRESULT verifyFile(const std::string& path) {
+  const int fileFd = orv_posix::openRegularFile(path);
+  if (fileFd < 0) return CRYPT_E_FILE_ERROR;
+  orv_posix::DetachedSignature signature = orv_posix::readDetachedSignature(path);
+  if (signature.status != 0) {
+    close(fileFd);
+    return signature.status;
+  }
+  CMS_ContentInfo* message = signature.message.get();
+  const HRESULT digest = verifyDigest(message, fileFd);
+  if (digest != 0) return digest;
+
+  // CMS_verify has found the one signer's certificate among those carried;
+  // the message keeps owning it.
+  STACK_OF(X509)* signers = CMS_get0_signers(message);
+  X509* signer = signers != nullptr && sk_X509_num(signers) == 1 ? sk_X509_value(signers, 0) : nullptr;
+  sk_X509_free(signers);
+  if (signer == nullptr) return TRUST_E_NO_SIGNER_CERT;
+  X509StackPtr carried(CMS_get1_certs(message));
+  const orv_posix::ChainResult chain = orv_posix::buildChain(signer, carried.get(), nullptr);
+  if (chain.error != X509_V_OK) return orv_posix::trustResultOf(chain.error);
+  return maySignCode(signer) ? 0 : CERT_E_WRONG_USAGE;
+}
+
+LONG verdict(HRESULT result) {
+  SetLastError(static_cast<DWORD>(result));
+  return result;
+}
+
+}  // namespace
+
+LONG WinVerifyTrust(HWND, GUID* pgActionID, LPVOID pWVTData) {
+  orv_posix::ErrnoKeeper keepErrno;
+  if (!isGenericVerifyV2(pgActionID)) return verdict(TRUST_E_PROVIDER_UNKNOWN);
+  WINTRUST_DATA* data = static_cast<WINTRUST_DATA*>(pWVTData);
+  if (data == nullptr || data->cbStruct < offsetof(WINTRUST_DATA, dwProvFlags) + sizeof(DWORD))
+    return verdict(E_INVALIDARG);
+  if (data->dwStateAction == WTD_STATEACTION_CLOSE) return verdict(0);
+  if (data->dwStateAction == WTD_STATEACTION_VERIFY) data->hWVTStateData = nullptr;
+  if (data->dwUnionChoice != WTD_CHOICE_FILE) return verdict(TRUST_E_SUBJECT_FORM_UNKNOWN);
+  if (data->pFile == nullptr || data->pFile->pcwszFilePath == nullptr) return verdict(E_INVALIDARG);
+  std::string path;
+  if (!orv_posix::utf8PathOf(data->pFile->pcwszFilePath, path) || path.empty()) return verdict(CRYPT_E_FILE_ERROR);
+  const HRESULT result = verifyFile(path);
+  ERR_clear_error();
+  return verdict(result);
+}
