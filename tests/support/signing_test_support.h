@@ -25,6 +25,15 @@ inline std::filesystem::path signingFixturePath(const std::string& stem) {
 
 inline WString signingFixture(const std::string& stem) { return widePath(signingFixturePath(stem)); }
 
+// Makes the test root the one trust anchor of the POSIX build whose
+// ORV_REGISTRY_DIR is registryFolder.
+inline void installTestTrustAnchor(const std::filesystem::path& registryFolder) {
+  std::filesystem::create_directories(registryFolder / "trust");
+  std::filesystem::copy_file(std::filesystem::u8path(ORV_SIGNING_FIXTURES) / "trust" / "root.pem",
+                             registryFolder / "trust" / "root.pem",
+                             std::filesystem::copy_options::overwrite_existing);
+}
+
 // While it lives, the POSIX build trusts only the test root (or nothing):
 // ORV_REGISTRY_DIR names a scratch folder whose trust/ holds the anchors.
 // Windows trusts what Wine trusts; there it changes nothing.
@@ -36,10 +45,10 @@ class TestTrustAnchors {
 #ifndef _WIN32
     const char* previous = std::getenv("ORV_REGISTRY_DIR");
     if (previous != nullptr) previous_ = previous;
-    std::filesystem::create_directory(folder_.path() / "trust");
     if (anchors == Anchors::TestRoot)
-      std::filesystem::copy_file(std::filesystem::u8path(ORV_SIGNING_FIXTURES) / "trust" / "root.pem",
-                                 trustFolder() / "root.pem");
+      installTestTrustAnchor(folder_.path());
+    else
+      std::filesystem::create_directory(trustFolder());
     setenv("ORV_REGISTRY_DIR", folder_.path().c_str(), 1);
 #else
     (void)anchors;
