@@ -57,6 +57,14 @@ struct HINSTANCE__;
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
 
+// 100-nanosecond intervals since 1601-01-01 UTC.
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+typedef FILETIME* PFILETIME;
+typedef FILETIME* LPFILETIME;
+
 #define WINAPI
 #define CALLBACK
 #define APIENTRY

@@ -12,16 +12,6 @@
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400u
 #define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
 
-#ifndef ORV_POSIX_FILETIME_DEFINED  // also declared by registry.h
-#define ORV_POSIX_FILETIME_DEFINED
-struct FILETIME {
-  DWORD dwLowDateTime;
-  DWORD dwHighDateTime;
-};
-typedef FILETIME* PFILETIME;
-typedef FILETIME* LPFILETIME;
-#endif
-
 struct WIN32_FIND_DATAW {
   DWORD dwFileAttributes;
   FILETIME ftCreationTime;

@@ -15,17 +15,6 @@ typedef HKEY* PHKEY;
 typedef DWORD REGSAM;
 typedef DWORD ACCESS_MASK;
 
-#ifndef ORV_POSIX_FILETIME_DEFINED
-#define ORV_POSIX_FILETIME_DEFINED
-// 100-nanosecond intervals since 1601-01-01 UTC.
-struct FILETIME {
-  DWORD dwLowDateTime;
-  DWORD dwHighDateTime;
-};
-typedef FILETIME* PFILETIME;
-typedef FILETIME* LPFILETIME;
-#endif
-
 // The predefined roots are the sign-extended 32-bit values Windows uses.
 #define ORV_PREDEFINED_HKEY(value) (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(value))))
 #define HKEY_CLASSES_ROOT ORV_PREDEFINED_HKEY(0x80000000u)
