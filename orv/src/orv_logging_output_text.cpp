@@ -152,13 +152,20 @@ const WCHAR* logFileOf(CORVLogRecord& record) {
   return record.getLogFile();
 }
 
-// Creates the log file's folder (one level) and opens the file for
-// appending: each line lands whole at the end, even with other processes
-// writing. A file this call creates starts with the byte-order mark.
+// Opens the log file for appending: each line lands whole at the end, even
+// with other processes writing. A file this call creates starts with the
+// byte-order mark; its folder (one level) is created first.
 HANDLE openLogFile(const WCHAR* path, bool requireRootedPath) {
   const size_t length = wcslen(path);
   if (length >= kPathLimitChars || (requireRootedPath && !orv_platform::isRootedPath(path)))
     return INVALID_HANDLE_VALUE;
+  const DWORD access = FILE_APPEND_DATA;
+  const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  // An existing file has its folder: only a missing one needs the folder made.
+  // Append access writes at the end whatever the file pointer says, so the
+  // pointer is never moved there.
+  HANDLE file = CreateFileW(path, access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) return file;
   if (const WCHAR* separator = wcsrchr(path, orv_platform::kPathSeparator)) {
     WCHAR folder[kPathLimitChars];
     const size_t folderLength = static_cast<size_t>(separator - path) + 1;
@@ -166,12 +173,6 @@ HANDLE openLogFile(const WCHAR* path, bool requireRootedPath) {
     folder[folderLength] = 0;
     CreateDirectoryW(folder, nullptr);
   }
-  const DWORD access = FILE_APPEND_DATA;
-  const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
-  HANDLE file = CreateFileW(path, access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  // Append access writes at the end whatever the file pointer says, so the
-  // pointer is never moved there.
-  if (file != INVALID_HANDLE_VALUE) return file;
   file = CreateFileW(path, access, sharing, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return file;
   // Another process may have created it between the two opens.
