@@ -1,7 +1,8 @@
-// What logging costs when it is on: a traced call with "DynamicLogging" on
-// and "Logging" off, and one written record against a bare
-// open-append-close of the same file. The settings live in a scratch
-// registry (ORV_REGISTRY_DIR) and the log in a scratch folder.
+// What logging costs: a traced call with tracing off against the same call
+// untraced, a traced call with "DynamicLogging" on and "Logging" off, and
+// one written record against a bare open-append-close of the same file. The
+// settings live in a scratch registry (ORV_REGISTRY_DIR) and the log in a
+// scratch folder.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -56,6 +57,22 @@ __attribute__((noinline)) bool tracedCall(int value) {
   ORV_TRACE_RESULT(result);
   return result;
 }
+
+__attribute__((noinline)) bool untracedCall(int value) {
+  benchmark::DoNotOptimize(value);
+  return value > 0;
+}
+
+void BM_UntracedCall(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(untracedCall(1));
+}
+BENCHMARK(BM_UntracedCall);
+
+void BM_TracedCallTracingOff(benchmark::State& state) {
+  g_ulDynamicLogging = ORV_DYNAMIC_LOGGING_OFF;
+  for (auto _ : state) benchmark::DoNotOptimize(tracedCall(1));
+}
+BENCHMARK(BM_TracedCallTracingOff);
 
 void BM_TracedCallLoggingOff(benchmark::State& state) {
   scratchFolder();
