@@ -62,9 +62,20 @@ LONG grantRights(orv_posix::RegistryHive* hive, REGSAM samDesired, REGSAM* grant
   return ERROR_SUCCESS;
 }
 
+// The open key behind a handle, confirmed when the open was answered from
+// the cache (RegQueryValueExW confirms on its own, with its one look).
+LONG useHandle(HKEY hKey, RegistryKeyHandle* handle) {
+  if (!lookUpRegistryHandle(hKey, handle)) return ERROR_INVALID_HANDLE;
+  if (!handle->tentative) return ERROR_SUCCESS;
+  const LONG status = handle->hive->confirmKey(handle);
+  if (status == ERROR_SUCCESS) orv_posix::updateRegistryHandle(hKey, *handle);
+  return status;
+}
+
 LONG handleWithRight(HKEY hKey, REGSAM right, RegistryKeyHandle* handle) {
   if (!lookUpRegistryHandle(hKey, handle)) return ERROR_INVALID_HANDLE;
-  return (handle->access & right) != 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+  if ((handle->access & right) == 0) return ERROR_ACCESS_DENIED;
+  return useHandle(hKey, handle);
 }
 
 // The copy-out rule of every value read: no buffer reports type and size, a
@@ -117,8 +128,8 @@ LONG withHiveFile(HKEY hKey, LPCWSTR lpFile, Work&& work) {
   WideCharToMultiByte(CP_UTF8, 0, lpFile, -1, path.data(), size, nullptr, nullptr);
   path.resize(static_cast<size_t>(size - 1));
   RegistryKeyHandle handle;
-  if (!lookUpRegistryHandle(hKey, &handle)) return ERROR_INVALID_HANDLE;
-  return work(handle, path);
+  const LONG status = useHandle(hKey, &handle);
+  return status != ERROR_SUCCESS ? status : work(handle, path);
 }
 
 }  // namespace
@@ -127,9 +138,10 @@ LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHK
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
   *phkResult = nullptr;
   RegistryKeyHandle base;
-  if (!lookUpRegistryHandle(hKey, &base)) return ERROR_INVALID_HANDLE;
+  LONG status = useHandle(hKey, &base);
+  if (status != ERROR_SUCCESS) return status;
   RegistryPath path;
-  LONG status = parsePath(lpSubKey, base.classesRoot, &path);
+  status = parsePath(lpSubKey, base.classesRoot, &path);
   if (status != ERROR_SUCCESS) return status;
   // A root with no subkey answers with itself, as Windows does.
   if (base.predefined && path.empty()) {
@@ -138,7 +150,7 @@ LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHK
   }
   RegistryKeyHandle opened;
   opened.hive = base.hive;
-  status = base.hive->findKey(base.key, path, &opened.key);
+  status = base.hive->findKey(base.key, path, &opened, true);
   if (status == ERROR_SUCCESS) status = grantRights(base.hive, samDesired, &opened.access);
   if (status == ERROR_SUCCESS) *phkResult = orv_posix::addRegistryHandle(opened);
   return status;
@@ -149,9 +161,10 @@ LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR, DWO
   if (phkResult == nullptr || Reserved != 0) return ERROR_INVALID_PARAMETER;
   *phkResult = nullptr;
   RegistryKeyHandle base;
-  if (!lookUpRegistryHandle(hKey, &base)) return ERROR_INVALID_HANDLE;
+  LONG status = useHandle(hKey, &base);
+  if (status != ERROR_SUCCESS) return status;
   RegistryPath path;
-  LONG status = parsePath(lpSubKey, base.classesRoot, &path);
+  status = parsePath(lpSubKey, base.classesRoot, &path);
   if (status != ERROR_SUCCESS) return status;
   RegistryKeyHandle opened;
   opened.hive = base.hive;
@@ -175,11 +188,14 @@ LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPD
                          LPDWORD lpcbData) {
   if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr)) return ERROR_INVALID_PARAMETER;
   RegistryKeyHandle handle;
-  const LONG status = handleWithRight(hKey, KEY_QUERY_VALUE, &handle);
-  if (status != ERROR_SUCCESS) return status;
-  return handle.hive->withValue(handle.key, nameOf(lpValueName), [&](const RegistryValue& value) {
+  if (!lookUpRegistryHandle(hKey, &handle)) return ERROR_INVALID_HANDLE;
+  if ((handle.access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
+  const bool tentative = handle.tentative;
+  const LONG status = handle.hive->withValue(&handle, nameOf(lpValueName), [&](const RegistryValue& value) {
     return deliverValue(value, lpType, lpData, lpcbData);
   });
+  if (tentative && !handle.tentative) orv_posix::updateRegistryHandle(hKey, handle);
+  return status;
 }
 
 LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
@@ -243,10 +259,11 @@ LSTATUS RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD 
                          PFILETIME lpftLastWriteTime) {
   if (lpReserved != nullptr) return ERROR_INVALID_PARAMETER;
   RegistryKeyHandle handle;
-  if (!lookUpRegistryHandle(hKey, &handle)) return ERROR_INVALID_HANDLE;
+  LONG status = useHandle(hKey, &handle);
+  if (status != ERROR_SUCCESS) return status;
   if ((handle.access & (KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS)) == 0) return ERROR_ACCESS_DENIED;
   orv_posix::RegistryKeyInfo info;
-  LONG status = handle.hive->keyInfo(handle.key, &info);
+  status = handle.hive->keyInfo(handle.key, &info);
   if (status == ERROR_SUCCESS) status = deliverEmptyClass(lpClass, lpcchClass);
   if (status != ERROR_SUCCESS) return status;
   if (lpcSubKeys != nullptr) *lpcSubKeys = info.subKeys;
@@ -295,28 +312,29 @@ LSTATUS RegQueryMultipleValuesW(HKEY hKey, PVALENTW val_list, DWORD num_vals, LP
 LSTATUS RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
   if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
   RegistryKeyHandle base;
-  if (!lookUpRegistryHandle(hKey, &base)) return ERROR_INVALID_HANDLE;
+  LONG status = useHandle(hKey, &base);
   RegistryPath path;
-  LONG status = parsePath(lpSubKey, base.classesRoot, &path);
-  RegistryKeyId key = 0;
-  if (status == ERROR_SUCCESS) status = base.hive->findKey(base.key, path, &key);
-  return status == ERROR_SUCCESS ? base.hive->deleteKey(key, true) : status;
+  if (status == ERROR_SUCCESS) status = parsePath(lpSubKey, base.classesRoot, &path);
+  orv_posix::RegistryKeyRef key;
+  if (status == ERROR_SUCCESS) status = base.hive->findKey(base.key, path, &key, false);
+  return status == ERROR_SUCCESS ? base.hive->deleteKey(key.key, true) : status;
 }
 
 LSTATUS RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
   RegistryKeyHandle base;
-  if (!lookUpRegistryHandle(hKey, &base)) return ERROR_INVALID_HANDLE;
+  LONG status = useHandle(hKey, &base);
+  if (status != ERROR_SUCCESS) return status;
   RegistryPath path;
-  LONG status = parsePath(lpSubKey, base.classesRoot, &path);
+  status = parsePath(lpSubKey, base.classesRoot, &path);
   if (status != ERROR_SUCCESS) return status;
   if (path.empty()) {
     // Everything below this very key: its handle must allow the writes.
     if ((base.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
     return base.hive->clearKey(base.key);
   }
-  RegistryKeyId key = 0;
-  status = base.hive->findKey(base.key, path, &key);
-  return status == ERROR_SUCCESS ? base.hive->deleteKey(key, false) : status;
+  orv_posix::RegistryKeyRef key;
+  status = base.hive->findKey(base.key, path, &key, false);
+  return status == ERROR_SUCCESS ? base.hive->deleteKey(key.key, false) : status;
 }
 
 LSTATUS RegSaveKeyW(HKEY hKey, LPCWSTR lpFile, const LPSECURITY_ATTRIBUTES) {

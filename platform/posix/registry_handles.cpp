@@ -115,6 +115,13 @@ HKEY addRegistryHandle(const RegistryKeyHandle& handle) {
   return reinterpret_cast<HKEY>(value);
 }
 
+void updateRegistryHandle(HKEY handle, const RegistryKeyRef& ref) {
+  HandleTable& handles = table();
+  std::lock_guard<std::mutex> guard(handles.lock);
+  auto entry = handles.handles.find(reinterpret_cast<uintptr_t>(handle));
+  if (entry != handles.handles.end()) static_cast<RegistryKeyRef&>(entry->second) = ref;
+}
+
 bool removeRegistryHandle(HKEY handle) {
   HandleTable& handles = table();
   std::lock_guard<std::mutex> guard(handles.lock);

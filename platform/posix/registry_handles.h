@@ -7,9 +7,8 @@
 
 namespace orv_posix {
 
-struct RegistryKeyHandle {
+struct RegistryKeyHandle : RegistryKeyRef {
   RegistryHive* hive = nullptr;
-  RegistryKeyId key = 0;
   REGSAM access = 0;
   bool predefined = false;
   bool classesRoot = false;
@@ -18,6 +17,8 @@ struct RegistryKeyHandle {
 // The key behind a handle; false for one that is not open.
 bool lookUpRegistryHandle(HKEY handle, RegistryKeyHandle* found);
 HKEY addRegistryHandle(const RegistryKeyHandle& handle);
+// Stores what a call learnt about a tentative key.
+void updateRegistryHandle(HKEY handle, const RegistryKeyRef& ref);
 // False for a handle that is not open.
 bool removeRegistryHandle(HKEY handle);
 

@@ -253,20 +253,15 @@ LONG RegistryHive::lookUpKey(RegistryKeyId from, const RegistryPath& path, Regis
   return status;
 }
 
-LONG RegistryHive::findKey(RegistryKeyId from, const RegistryPath& path, RegistryKeyId* found) {
-  std::lock_guard<std::mutex> guard(lock_);
-  LONG status = refresh();
-  if (status != ERROR_SUCCESS) return status;
+// Inside the lock, after refresh(): the key at `path` below `from`, from the
+// cache or looked up and cached.
+LONG RegistryHive::resolve(const std::u16string& cacheKey, RegistryKeyId from, const RegistryPath& path,
+                           RegistryKeyId* found) {
   if (state_ == State::kMissing) {
     if (!isRoot(from)) return ERROR_KEY_DELETED;
     if (!path.empty()) return ERROR_FILE_NOT_FOUND;
     *found = from;
     return ERROR_SUCCESS;
-  }
-  std::u16string cacheKey = idPrefix(from);
-  for (std::u16string_view component : path) {
-    cacheKey += foldRegistryName(component);
-    cacheKey += u'\\';
   }
   auto cached = keys_.find(cacheKey);
   if (cached != keys_.end()) {
@@ -274,7 +269,7 @@ LONG RegistryHive::findKey(RegistryKeyId from, const RegistryPath& path, Registr
     *found = cached->second;
     return ERROR_SUCCESS;
   }
-  status = beginRead();
+  LONG status = beginRead();
   if (status != ERROR_SUCCESS) return status;
   RegistryKeyId key = 0;
   status = lookUpKey(from, path, &key);
@@ -285,9 +280,69 @@ LONG RegistryHive::findKey(RegistryKeyId from, const RegistryPath& path, Registr
   return status;
 }
 
+LONG RegistryHive::findKey(RegistryKeyId from, const RegistryPath& path, RegistryKeyRef* found,
+                           bool mayBeTentative) {
+  std::u16string cacheKey = idPrefix(from);
+  for (std::u16string_view component : path) {
+    cacheKey += foldRegistryName(component);
+    cacheKey += u'\\';
+  }
+  std::lock_guard<std::mutex> guard(lock_);
+  found->tentative = false;
+  found->path.reset();
+  // A key the cache knows is handed out unchecked; the handle's first use
+  // checks the change counter, once for the open and the use together.
+  if (mayBeTentative && state_ == State::kOpen) {
+    auto cached = keys_.find(cacheKey);
+    if (cached != keys_.end() && cached->second != 0) {
+      found->key = cached->second;
+      found->tentative = true;
+      found->stamp = cachedCounter_;
+      found->path = std::make_shared<const std::u16string>(std::move(cacheKey));
+      return ERROR_SUCCESS;
+    }
+  }
+  const LONG status = refresh();
+  return status != ERROR_SUCCESS ? status : resolve(cacheKey, from, path, &found->key);
+}
+
+// Inside the lock, after refresh(). Unchanged since the open: the key is the
+// one found then. Changed: the path is looked up again, as an open now would,
+// and a key no longer there is ERROR_FILE_NOT_FOUND, the open's own answer.
+LONG RegistryHive::confirmLocked(RegistryKeyRef* ref) {
+  if (!ref->tentative) return ERROR_SUCCESS;
+  if (state_ == State::kOpen && cachedCounter_ == ref->stamp) {
+    ref->tentative = false;
+    ref->path.reset();
+    return ERROR_SUCCESS;
+  }
+  const std::u16string& cacheKey = *ref->path;
+  RegistryKeyId from = 0;
+  for (size_t i = 0; i < 4; ++i) from |= static_cast<RegistryKeyId>(static_cast<uint64_t>(cacheKey[i]) << (16 * i));
+  RegistryPath path;
+  const std::u16string_view folded(cacheKey);
+  for (size_t start = 4; start < folded.size();) {
+    const size_t end = folded.find(u'\\', start);
+    path.push_back(folded.substr(start, end - start));
+    start = end + 1;
+  }
+  RegistryKeyId key = 0;
+  const LONG status = resolve(cacheKey, from, path, &key);
+  if (status != ERROR_SUCCESS) return status == ERROR_KEY_DELETED ? ERROR_FILE_NOT_FOUND : status;
+  ref->key = key;
+  ref->tentative = false;
+  ref->path.reset();
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryHive::confirmKey(RegistryKeyRef* ref) {
+  std::lock_guard<std::mutex> guard(lock_);
+  const LONG status = refresh();
+  return status != ERROR_SUCCESS ? status : confirmLocked(ref);
+}
+
 LONG RegistryHive::findValue(RegistryKeyId key, std::u16string_view name, const RegistryValue** value) {
-  LONG status = refresh();
-  if (status != ERROR_SUCCESS) return status;
+  LONG status = ERROR_SUCCESS;
   if (state_ == State::kMissing) return isRoot(key) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
   std::u16string cacheKey = idPrefix(key) + foldRegistryName(name);
   auto cached = values_.find(cacheKey);

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -32,6 +33,16 @@ constexpr RegistryKeyId kUsersRoot = 3;
 constexpr RegistryKeyId kCurrentConfigRoot = 4;
 constexpr RegistryKeyId kCurrentUserRoot = 1;
 
+// A key as a handle names it. Right after an open that the cache answered it
+// is tentative: found under the change counter `stamp` by the lookup `path`,
+// and the first call that uses it confirms it or looks it up again.
+struct RegistryKeyRef {
+  RegistryKeyId key = 0;
+  bool tentative = false;
+  uint32_t stamp = 0;
+  std::shared_ptr<const std::u16string> path;
+};
+
 struct RegistryValue {
   DWORD type = REG_NONE;
   std::string data;
@@ -54,13 +65,19 @@ class RegistryHive {
   RegistryHive& operator=(const RegistryHive&) = delete;
 
   // Reads. A hive without a file is empty: its roots exist and hold nothing.
-  LONG findKey(RegistryKeyId from, const RegistryPath& path, RegistryKeyId* found);
-  // Calls use(value) with the stored value while the hive is locked.
+  // With `mayBeTentative` a key the cache knows comes back tentative.
+  LONG findKey(RegistryKeyId from, const RegistryPath& path, RegistryKeyRef* found, bool mayBeTentative);
+  // Makes a tentative key a confirmed one; others pass unchanged.
+  LONG confirmKey(RegistryKeyRef* ref);
+  // Calls use(value) with the stored value while the hive is locked; a
+  // tentative key is confirmed on the way, with the same look at the file.
   template <typename Use>
-  LONG withValue(RegistryKeyId key, std::u16string_view name, Use&& use) {
+  LONG withValue(RegistryKeyRef* key, std::u16string_view name, Use&& use) {
     std::lock_guard<std::mutex> guard(lock_);
+    LONG status = refresh();
+    if (status == ERROR_SUCCESS) status = confirmLocked(key);
     const RegistryValue* value = nullptr;
-    const LONG status = findValue(key, name, &value);
+    if (status == ERROR_SUCCESS) status = findValue(key->key, name, &value);
     return status == ERROR_SUCCESS ? use(*value) : status;
   }
   // Several values read in one transaction; a missing one fails the call.
@@ -110,6 +127,8 @@ class RegistryHive {
   LONG readKey(RegistryKeyId key, LONG whenEmpty, Read&& read);
   LONG findValue(RegistryKeyId key, std::u16string_view name, const RegistryValue** value);
   LONG lookUpKey(RegistryKeyId from, const RegistryPath& path, RegistryKeyId* found);
+  LONG resolve(const std::u16string& cacheKey, RegistryKeyId from, const RegistryPath& path, RegistryKeyId* found);
+  LONG confirmLocked(RegistryKeyRef* ref);
   LONG keyExists(RegistryKeyId key);
   LONG checkKey(RegistryKeyId key);
   LONG removeTree(RegistryKeyId key, bool keepKey);

@@ -292,6 +292,13 @@ TEST(RegistryStore, AChangeByAnotherProcessIsSeenByTheNextRead) {
   ASSERT_EQ(readDword(HKEY_LOCAL_MACHINE, path, "Missing", &value), ERROR_FILE_NOT_FOUND);
   HKEY held = nullptr;
   ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, KEY_READ, &held), ERROR_SUCCESS);
+  DWORD size = sizeof(value);
+  ASSERT_EQ(RegQueryValueExW(held, ORV_W("Logging"), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+            ERROR_SUCCESS);
+  // Answered from the cache and not used before the key goes: the first use
+  // finds the key missing, as an open at that moment would.
+  HKEY unused = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, KEY_READ, &unused), ERROR_SUCCESS);
 
   inChild([&] { return std::vector<LONG>{setDword(HKEY_LOCAL_MACHINE, path, "Logging", 2),
                                          setDword(HKEY_LOCAL_MACHINE, path, "Missing", 3)}; });
@@ -302,14 +309,28 @@ TEST(RegistryStore, AChangeByAnotherProcessIsSeenByTheNextRead) {
 
   inChild([&] { return std::vector<LONG>{RegDeleteTreeW(HKEY_LOCAL_MACHINE, ORV_W("Software\\Halvik"))}; });
   EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, path, "Logging", &value), ERROR_FILE_NOT_FOUND);
-  DWORD size = sizeof(value);
   EXPECT_EQ(RegQueryValueExW(held, ORV_W("Logging"), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
             ERROR_KEY_DELETED);
+  EXPECT_EQ(RegQueryValueExW(unused, ORV_W("Logging"), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+            ERROR_FILE_NOT_FOUND);
   RegCloseKey(held);
+  RegCloseKey(unused);
 
   inChild([&] { return std::vector<LONG>{setDword(HKEY_LOCAL_MACHINE, path, "Logging", 4)}; });
   EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, path, "Logging", &value), ERROR_SUCCESS);
   EXPECT_EQ(value, 4u);
+
+  // Opened from the cache, then the key is replaced: the first use finds the new one.
+  HKEY stale = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, KEY_READ, &stale), ERROR_SUCCESS);
+  inChild([&] {
+    return std::vector<LONG>{RegDeleteTreeW(HKEY_LOCAL_MACHINE, wide(path).c_str()),
+                             setDword(HKEY_LOCAL_MACHINE, path, "Logging", 5)};
+  });
+  EXPECT_EQ(RegQueryValueExW(stale, ORV_W("Logging"), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(value, 5u);
+  RegCloseKey(stale);
 }
 
 // A value whose bytes all derive from its writer and its number, so that a

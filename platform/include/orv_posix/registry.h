@@ -122,6 +122,11 @@ typedef PVALENTW PVALENT;
 // Paths are backslash-separated below the given key; key and value names
 // compare without regard to ASCII case and keep the case they were created
 // with; a null or empty value name is the key's default value.
+// An open that the process's cache can answer does not look at the file; the
+// handle's first use does, for both. When another process changed the hive in
+// between, that use looks the path up again: a key gone by then is
+// ERROR_FILE_NOT_FOUND (the open's answer at that moment), not
+// ERROR_KEY_DELETED, which a handle reports once it has been used.
 LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
 // Options and security are accepted; every key is durable.
 LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions,
