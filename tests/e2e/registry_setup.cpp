@@ -88,12 +88,7 @@ CommandResult runCommand(const std::vector<std::string>& argv) {
 }
 
 RegistrySetup::RegistrySetup() {
-  if (runsUnderWine()) {
-    // A Wine server that stays between the commands saves seconds on each.
-    static const bool persistent = runCommand({"wineserver", "-p", "30"}).exitCode == 0;
-    (void)persistent;
-    return;
-  }
+  if (runsUnderWine()) return;
   char pattern[] = "/tmp/orv-e2e-registry-XXXXXX";
   if (mkdtemp(pattern) == nullptr) {
     ADD_FAILURE() << "cannot make a registry folder";

@@ -12,8 +12,8 @@
 // for each key added through add() or addKey() the outermost key that did
 // not exist before is remembered and deleted again at the end; keys named
 // with track() go too. Keys a test writes through other programs should be
-// below uniqueKey() and tracked. The Wine server is asked to stay up between
-// commands (wineserver -p), which makes each one start in well under a second.
+// below uniqueKey() and tracked. Each command starts Wine: a Wine server kept
+// up for the whole run (scripts/test does) makes that well under a second.
 #pragma once
 
 #include <string>
