@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "orv_win32.h"
@@ -17,8 +18,13 @@ void prepareRegistry() {
   static bool prepared = false;
   if (prepared) return;
   prepared = true;
-  char folder[] = "/tmp/orv-registry-bench-XXXXXX";
-  if (mkdtemp(folder) != nullptr) setenv("ORV_REGISTRY_DIR", folder, 1);
+  static char folder[] = "/tmp/orv-registry-bench-XXXXXX";
+  if (mkdtemp(folder) == nullptr) std::abort();
+  setenv("ORV_REGISTRY_DIR", folder, 1);
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+  });
   HKEY key = nullptr;
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
       ERROR_SUCCESS) {
