@@ -35,39 +35,35 @@ std::string fileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+enum class ExeLink { Read, Unreadable, None };
+
 // The executable's path as the kernel links it; an executable replaced or
-// removed since the start is still the program that runs.
-bool readExeLink(int proc, const std::string& pid, std::string& name) {
+// removed since the start is still the program that runs. Kernel threads
+// and ended processes that are not reaped yet have no link at all.
+ExeLink readExeLink(int proc, const std::string& pid, std::string& name) {
   char target[PATH_MAX];
   const ssize_t length = readlinkat(proc, (pid + "/exe").c_str(), target, sizeof target);
-  if (length <= 0 || static_cast<size_t>(length) >= sizeof target) return false;
+  if (length < 0) return errno == ENOENT ? ExeLink::None : ExeLink::Unreadable;
+  if (length == 0 || static_cast<size_t>(length) >= sizeof target) return ExeLink::Unreadable;
   std::string path(target, static_cast<size_t>(length));
   static const std::string kDeleted = " (deleted)";
   if (path.size() > kDeleted.size() && path.compare(path.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0)
     path.resize(path.size() - kDeleted.size());
   name = fileNameOf(path);
-  return !name.empty();
+  return name.empty() ? ExeLink::Unreadable : ExeLink::Read;
 }
 
-// The first bytes of a small /proc file; the file may vanish with its process.
-std::string readProcFile(int proc, const std::string& path) {
-  const int fd = openat(proc, path.c_str(), O_RDONLY | O_CLOEXEC);
+// The file name of the command line's first word (a process of another
+// user, whose link only its owner may read).
+std::string nameFromCommandLine(int proc, const std::string& pid) {
+  const int fd = openat(proc, (pid + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::string();
   char buffer[512];
   const ssize_t length = read(fd, buffer, sizeof buffer);
   close(fd);
-  return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
-}
-
-// The first word of the command line, else the kernel's name of the process.
-std::string nameWithoutExeLink(int proc, const std::string& pid) {
-  const std::string commandLine = readProcFile(proc, pid + "/cmdline");
-  const std::string firstWord = commandLine.substr(0, commandLine.find_first_of(std::string("\0 ", 2)));
-  std::string name = fileNameOf(firstWord);
-  if (!name.empty()) return name;
-  name = readProcFile(proc, pid + "/comm");
-  while (!name.empty() && (name.back() == '\n' || name.back() == '\0')) name.pop_back();
-  return name;
+  if (length <= 0) return std::string();
+  const std::string commandLine(buffer, static_cast<size_t>(length));
+  return fileNameOf(commandLine.substr(0, commandLine.find_first_of(std::string("\0 ", 2))));
 }
 
 std::u16string exeFileOf(const std::string& name) {
@@ -86,7 +82,9 @@ bool readProcessList(std::vector<ProcessRecord>& processes) {
     if (id > 0xFFFFFFFFul) continue;
     const std::string pid = entry->d_name;
     std::string name;
-    if (!readExeLink(procFd, pid, name)) name = nameWithoutExeLink(procFd, pid);
+    const ExeLink link = readExeLink(procFd, pid, name);
+    if (link == ExeLink::None) continue;  // no program: Windows lists no such process either
+    if (link == ExeLink::Unreadable) name = nameFromCommandLine(procFd, pid);
     processes.push_back(ProcessRecord{static_cast<DWORD>(id), exeFileOf(name)});
   }
   closedir(proc);

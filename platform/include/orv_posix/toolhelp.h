@@ -27,11 +27,12 @@ typedef PROCESSENTRY32W* LPPROCESSENTRY32W;
 // The process list is read from /proc at once, so that processes that end
 // during the caller's walk do no harm. An entry carries the process ID and,
 // in szExeFile, the file name of its executable (the target of
-// /proc/PID/exe, " (deleted)" cut off); when that link cannot be read (a
-// process of another user, a kernel thread), the file name of the first word
-// of its command line, or else its kernel name. The walk reads nothing else,
-// so the other fields stay 0. Without TH32CS_SNAPPROCESS the process list is
-// empty; th32ProcessID is ignored.
+// /proc/PID/exe, " (deleted)" cut off); when only the link's owner may read
+// it (a process of another user), the file name of the first word of its
+// command line. Kernel threads and ended processes not yet reaped run no
+// program and are not listed. The walk reads nothing else, so the other
+// fields stay 0. Without TH32CS_SNAPPROCESS the process list is empty;
+// th32ProcessID is ignored.
 HANDLE CreateToolhelp32Snapshot(DWORD dwFlags, DWORD th32ProcessID);
 // dwSize must be at least sizeof(PROCESSENTRY32W) (else
 // ERROR_INSUFFICIENT_BUFFER, as Wine reports it); past the last entry both
