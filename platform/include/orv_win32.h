@@ -27,6 +27,7 @@
 #include "orv_posix/toolhelp.h"
 #include "orv_posix/security.h"
 #include "orv_posix/wintrust.h"
+#include "orv_posix/profile.h"
 #define ORV_W_LITERAL(text) u##text
 #endif
 
