@@ -18,11 +18,17 @@ using orv_posix::ProfileEntry;
 using orv_posix::ProfilePairs;
 using orv_posix::ProfileText;
 
-// A missing or unreadable file reads as an empty one; the last error says why.
+// A missing, unreadable or oversized file reads as an empty one; the last
+// error says why.
 bool loadDocument(LPCWSTR fileName, ProfileDocument& document) {
   std::string bytes;
   if (!orv_posix::readProfileFile(fileName, bytes)) return false;
-  document = ProfileDocument(bytes);
+  try {
+    document = ProfileDocument(bytes);
+  } catch (const std::length_error&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
   return true;
 }
 

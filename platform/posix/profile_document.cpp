@@ -1,5 +1,8 @@
 #include "profile_document.h"
 
+#include <algorithm>
+#include <stdexcept>
+
 namespace orv_posix {
 
 namespace {
@@ -15,17 +18,19 @@ bool sameName(const ProfileText& a, const ProfileText& b) { return _wcsicmp(a.c_
 
 ProfileText entryText(const ProfileText& key, const ProfileText& value) { return key + u'=' + value; }
 
-}  // namespace
-
-bool isProfileBlank(WCHAR unit) { return unit == u' ' || (unit >= u'\t' && unit <= u'\r') || unit == 0x1A; }
-
-ProfileText trimProfileBlanks(const ProfileText& text) {
+std::u16string_view trimmed(std::u16string_view text) {
   size_t begin = 0;
   size_t end = text.size();
   while (begin < end && isProfileBlank(text[begin])) ++begin;
   while (end > begin && isProfileBlank(text[end - 1])) --end;
   return text.substr(begin, end - begin);
 }
+
+}  // namespace
+
+bool isProfileBlank(WCHAR unit) { return unit == u' ' || (unit >= u'\t' && unit <= u'\r') || unit == 0x1A; }
+
+ProfileText trimProfileBlanks(const ProfileText& text) { return ProfileText(trimmed(text)); }
 
 ProfileDocument::ProfileDocument(const std::string& bytes) {
   size_t at = 0;
@@ -43,19 +48,26 @@ ProfileDocument::ProfileDocument(const std::string& bytes) {
   // A line ends at CR LF, LF or a lone CR. In UTF-16 a stray last byte stays
   // with the last line, so that it is written back as it was.
   const size_t width = unitWidth();
+  const size_t lineFeeds = static_cast<size_t>(std::count(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end(), '\n'));
+  lines_.reserve(std::min(lineFeeds + 1, kMaxProfileLines));
   while (at < bytes.size()) {
     size_t end = at;
     while (end + width <= bytes.size() && !isLineBreak(unitAt(bytes, end))) end += width;
     if (end + width > bytes.size()) end = bytes.size();
     size_t next = end;
+    LineEnd lineEnd = LineEnd::kNone;
     if (next < bytes.size()) {
-      const WCHAR first = unitAt(bytes, next);
+      lineEnd = unitAt(bytes, next) == kLineFeed ? LineEnd::kLf : LineEnd::kCr;
       next += width;
-      if (first == kCarriageReturn && next + width <= bytes.size() && unitAt(bytes, next) == kLineFeed) next += width;
+      if (lineEnd == LineEnd::kCr && next + width <= bytes.size() && unitAt(bytes, next) == kLineFeed) {
+        lineEnd = LineEnd::kCrLf;
+        next += width;
+      }
     }
+    if (lines_.size() == kMaxProfileLines) throw std::length_error("too many lines in a profile file");
     Line line;
     line.raw = bytes.substr(at, end - at);
-    line.end = bytes.substr(end, next - end);
+    line.end = lineEnd;
     classify(line);
     lines_.push_back(std::move(line));
     at = next;
@@ -63,8 +75,12 @@ ProfileDocument::ProfileDocument(const std::string& bytes) {
 }
 
 std::string ProfileDocument::bytes() const {
+  const std::string ends[] = {std::string(), encode(u"\r"), encode(u"\n"), encode(u"\r\n")};
   std::string out = byteOrderMark_;
-  for (const Line& line : lines_) out += line.raw + line.end;
+  for (const Line& line : lines_) {
+    out += line.raw;
+    out += ends[static_cast<int>(line.end)];
+  }
   return out;
 }
 
@@ -83,11 +99,15 @@ WCHAR ProfileDocument::unitAt(const std::string& bytes, size_t at) const {
 ProfileText ProfileDocument::decode(const std::string& raw) const {
   ProfileText text;
   if (encoding_ == Encoding::kUtf8) {
-    if (raw.empty()) return text;
-    const int length = static_cast<int>(raw.size());
-    const int units = MultiByteToWideChar(CP_UTF8, 0, raw.data(), length, nullptr, 0);
-    text.resize(static_cast<size_t>(units));
-    if (units > 0) MultiByteToWideChar(CP_UTF8, 0, raw.data(), length, text.data(), units);
+    // Most lines are ASCII, which needs no decoding.
+    if (std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+      text.assign(raw.begin(), raw.end());
+    } else {
+      const int length = static_cast<int>(raw.size());
+      const int units = MultiByteToWideChar(CP_UTF8, 0, raw.data(), length, nullptr, 0);
+      text.resize(static_cast<size_t>(units));
+      if (units > 0) MultiByteToWideChar(CP_UTF8, 0, raw.data(), length, text.data(), units);
+    }
   } else {
     for (size_t at = 0; at + 1 < raw.size(); at += 2) text.push_back(unitAt(raw, at));
   }
@@ -122,7 +142,8 @@ std::string ProfileDocument::encode(const ProfileText& text) const {
 // key, and a value after the first "=" when there is one. A key that begins
 // with ";" is a comment, yet still found by its name, as on Windows.
 void ProfileDocument::classify(Line& line) const {
-  const ProfileText text = trimProfileBlanks(decode(line.raw));
+  const ProfileText decoded = decode(line.raw);
+  const std::u16string_view text = trimmed(decoded);
   line.name.clear();
   line.value.clear();
   line.hasValue = false;
@@ -131,19 +152,19 @@ void ProfileDocument::classify(Line& line) const {
     return;
   }
   const size_t close = text.rfind(u']');
-  if (text[0] == u'[' && close != ProfileText::npos && close > 0) {
+  if (text[0] == u'[' && close != std::u16string_view::npos && close > 0) {
     line.kind = Kind::kHeader;
-    line.name = trimProfileBlanks(text.substr(1, close - 1));
+    line.name = trimmed(text.substr(1, close - 1));
     return;
   }
   line.kind = Kind::kEntry;
   const size_t equals = text.find(u'=');
-  if (equals == ProfileText::npos) {
+  if (equals == std::u16string_view::npos) {
     line.name = text;
     return;
   }
-  line.name = trimProfileBlanks(text.substr(0, equals));
-  line.value = trimProfileBlanks(text.substr(equals + 1));
+  line.name = trimmed(text.substr(0, equals));
+  line.value = trimmed(text.substr(equals + 1));
   line.hasValue = true;
 }
 
@@ -156,10 +177,10 @@ ProfileDocument::Line ProfileDocument::makeLine(const ProfileText& text) const {
 }
 
 // New lines end as the file's first line does: CR LF unless the file uses LF.
-std::string ProfileDocument::newLineEnd() const {
+ProfileDocument::LineEnd ProfileDocument::newLineEnd() const {
   for (const Line& line : lines_)
-    if (!line.end.empty()) return line.end;
-  return encode(u"\r\n");
+    if (line.end != LineEnd::kNone) return line.end;
+  return LineEnd::kCrLf;
 }
 
 std::vector<ProfileDocument::Span> ProfileDocument::spans() const {
@@ -202,7 +223,7 @@ size_t ProfileDocument::endOfContent(const Span& span) const {
 
 void ProfileDocument::insertLines(size_t at, const std::vector<ProfileText>& texts) {
   if (texts.empty()) return;
-  if (at == lines_.size() && !lines_.empty() && lines_.back().end.empty()) {
+  if (at == lines_.size() && !lines_.empty() && lines_.back().end == LineEnd::kNone) {
     Line& last = lines_.back();
     last.raw.resize(last.raw.size() - last.raw.size() % unitWidth());  // a stray UTF-16 byte
     last.end = newLineEnd();

@@ -3,6 +3,7 @@
 // included, so that writing a key never damages what a person wrote.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,8 @@
 namespace orv_posix {
 
 using ProfileText = std::u16string;
+
+constexpr size_t kMaxProfileLines = 1u << 20;
 
 // Blanks as the profile calls drop them around names and values: ASCII
 // white space and Ctrl-Z (the old end-of-file mark).
@@ -34,6 +37,8 @@ class ProfileDocument {
   // UTF-16 (little or big endian) when the bytes begin with its byte-order
   // mark, UTF-8 otherwise (with or without its mark). Nothing is rejected:
   // bytes that do not decode read as U+FFFD and are written back unchanged.
+  // More than kMaxProfileLines lines throw std::length_error, which bounds
+  // the memory a file of empty lines takes.
   explicit ProfileDocument(const std::string& bytes);
   std::string bytes() const;
 
@@ -60,11 +65,12 @@ class ProfileDocument {
 
  private:
   enum class Encoding { kUtf8, kUtf16Le, kUtf16Be };
-  enum class Kind { kBlank, kHeader, kEntry };
+  enum class Kind : uint8_t { kBlank, kHeader, kEntry };
+  enum class LineEnd : uint8_t { kNone, kCr, kLf, kCrLf };
 
   struct Line {
     std::string raw;  // the line's bytes in the file's encoding, line end excluded
-    std::string end;  // its line end's bytes; empty for a last line without one
+    LineEnd end = LineEnd::kNone;  // kNone only for a last line without one
     Kind kind = Kind::kBlank;
     ProfileText name;  // section name or key, trimmed
     ProfileText value;
@@ -84,7 +90,7 @@ class ProfileDocument {
   std::string encode(const ProfileText& text) const;
   void classify(Line& line) const;
   Line makeLine(const ProfileText& text) const;
-  std::string newLineEnd() const;
+  LineEnd newLineEnd() const;
 
   std::vector<Span> spans() const;
   bool findSection(const ProfileText& section, Span& span) const;

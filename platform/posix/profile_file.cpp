@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 #include "posix_error.h"
 
@@ -16,6 +19,7 @@ namespace orv_posix {
 namespace {
 
 constexpr int kMaxLockAttempts = 1000;
+constexpr std::chrono::seconds kLockPatience(30);
 
 class Descriptor {
  public:
@@ -98,23 +102,39 @@ bool writeAll(int fd, const std::string& bytes) {
   return true;
 }
 
-// Waits for the exclusive lock on the file that the path names now. A
-// writer that got the lock before us may have replaced the file meanwhile:
-// the lock we hold is then on the old file, and we start again. Open file
-// description locks exclude other threads of this process too.
+// Takes the exclusive lock within kLockPatience; a holder that keeps it
+// longer makes the call fail as a sharing violation rather than hang.
+bool lockWholeFile(int fd) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  const auto deadline = std::chrono::steady_clock::now() + kLockPatience;
+  auto pause = std::chrono::milliseconds(1);
+  while (fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EACCES) return false;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      errno = EBUSY;
+      return false;
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(16));
+  }
+  return true;
+}
+
+// Locks the file that the path names now. A writer that got the lock
+// before us may have replaced the file meanwhile: the lock we hold is then
+// on the old file, and we start again. Open file description locks exclude
+// other threads of this process too.
 bool lockCurrentFile(const std::string& path, bool create, Descriptor& locked, struct stat& info) {
   for (int attempt = 0; attempt < kMaxLockAttempts; ++attempt) {
     locked.reset(openRegularFile(path, O_RDWR | (create ? O_CREAT : 0), info));
-    if (locked.get() < 0) return failWithErrno(path);
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    while (fcntl(locked.get(), F_OFD_SETLKW, &lock) != 0) {
-      if (errno != EINTR) return failWithErrno(path);
-    }
+    if (locked.get() < 0 || !lockWholeFile(locked.get())) return failWithErrno(path);
     struct stat current {};
-    if (::stat(path.c_str(), &current) == 0 && sameFile(current, info)) return true;
-    if (errno == ENOENT && !create) return failWith(ERROR_FILE_NOT_FOUND);
+    const bool found = ::stat(path.c_str(), &current) == 0;
+    if (found && sameFile(current, info)) return true;
+    if (!found && errno == ENOENT && !create) return failWith(ERROR_FILE_NOT_FOUND);
   }
   return failWith(ERROR_SHARING_VIOLATION);  // replaced over and over by others
 }

@@ -11,7 +11,7 @@
 namespace orv_posix {
 
 // Larger files are refused rather than read into memory.
-constexpr size_t kMaxProfileFileBytes = 64u << 20;
+constexpr size_t kMaxProfileFileBytes = 16u << 20;
 
 // False with the last error set when the file cannot be read.
 bool readProfileFile(LPCWSTR fileName, std::string& bytes);
