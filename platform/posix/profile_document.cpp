@@ -9,7 +9,7 @@ namespace {
 
 constexpr WCHAR kCarriageReturn = u'\r';
 constexpr WCHAR kLineFeed = u'\n';
-constexpr size_t kNone = static_cast<size_t>(-1);
+constexpr size_t kNoLine = static_cast<size_t>(-1);
 
 bool isLineBreak(WCHAR unit) { return unit == kCarriageReturn || unit == kLineFeed; }
 
@@ -184,7 +184,7 @@ ProfileDocument::LineEnd ProfileDocument::newLineEnd() const {
 }
 
 std::vector<ProfileDocument::Span> ProfileDocument::spans() const {
-  std::vector<Span> result{Span{kNone, 0, 0}};
+  std::vector<Span> result{Span{kNoLine, 0, 0}};
   for (size_t i = 0; i < lines_.size(); ++i) {
     if (lines_[i].kind != Kind::kHeader) continue;
     result.back().end = i;
@@ -197,7 +197,8 @@ std::vector<ProfileDocument::Span> ProfileDocument::spans() const {
 bool ProfileDocument::findSection(const ProfileText& section, Span& span) const {
   const ProfileText wanted = trimProfileBlanks(section);
   for (const Span& candidate : spans()) {
-    const ProfileText& name = candidate.header == kNone ? ProfileText() : lines_[candidate.header].name;
+    static const ProfileText kNameless;
+    const ProfileText& name = candidate.header == kNoLine ? kNameless : lines_[candidate.header].name;
     if (sameName(name, wanted)) {
       span = candidate;
       return true;
@@ -210,7 +211,7 @@ size_t ProfileDocument::findKey(const Span& span, const ProfileText& key) const 
   const ProfileText wanted = trimProfileBlanks(key);
   for (size_t i = span.begin; i < span.end; ++i)
     if (lines_[i].kind == Kind::kEntry && sameName(lines_[i].name, wanted)) return i;
-  return kNone;
+  return kNoLine;
 }
 
 // Just past the section's last non-blank line: blank lines before the next
@@ -268,7 +269,7 @@ const ProfileText* ProfileDocument::value(const ProfileText& section, const Prof
   Span span{};
   if (!findSection(section, span)) return nullptr;
   const size_t at = findKey(span, key);
-  return (at != kNone && lines_[at].hasValue) ? &lines_[at].value : nullptr;
+  return (at != kNoLine && lines_[at].hasValue) ? &lines_[at].value : nullptr;
 }
 
 bool ProfileDocument::setValue(const ProfileText& section, const ProfileText& key, const ProfileText& value) {
@@ -280,7 +281,7 @@ bool ProfileDocument::setValue(const ProfileText& section, const ProfileText& ke
     return true;
   }
   const size_t at = findKey(span, name);
-  if (at == kNone) {
+  if (at == kNoLine) {
     insertLines(endOfContent(span), {entryText(name, text)});
     return true;
   }
@@ -297,7 +298,7 @@ bool ProfileDocument::removeKey(const ProfileText& section, const ProfileText& k
   Span span{};
   if (!findSection(section, span)) return false;
   const size_t at = findKey(span, key);
-  if (at == kNone) return false;
+  if (at == kNoLine) return false;
   lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(at));
   return true;
 }
@@ -305,7 +306,7 @@ bool ProfileDocument::removeKey(const ProfileText& section, const ProfileText& k
 bool ProfileDocument::removeSection(const ProfileText& section) {
   Span span{};
   if (!findSection(section, span)) return false;
-  const size_t first = span.header == kNone ? span.begin : span.header;
+  const size_t first = span.header == kNoLine ? span.begin : span.header;
   if (first == span.end) return false;
   lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(first), lines_.begin() + static_cast<std::ptrdiff_t>(span.end));
   return true;

@@ -77,7 +77,7 @@ class ProfileDocument {
     bool hasValue = false;
   };
 
-  // Lines [begin, end) of one section; header is npos for the nameless one.
+  // Lines [begin, end) of one section; no header (-1) for the nameless one.
   struct Span {
     size_t header;
     size_t begin;
