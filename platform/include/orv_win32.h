@@ -28,6 +28,8 @@
 #include "orv_posix/security.h"
 #include "orv_posix/wintrust.h"
 #include "orv_posix/profile.h"
+#include "orv_posix/heap.h"
+#include "orv_posix/environment.h"
 #define ORV_W_LITERAL(text) u##text
 #endif
 

@@ -1,0 +1,49 @@
+// Where buffers, strings and list nodes get their memory. Blocks come from
+// the process heap, which the program and the modules it loads share
+// whatever C runtime each of them was linked with, so that one side may
+// release what the other allocated. Every block is wiped before it goes
+// back: these blocks hold passwords.
+//
+// The allocator is a seam: a test installs its own pair of functions to see
+// every block that is released.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+
+#include "orv_win32.h"
+
+struct CORVAllocator {
+  // Null when the block cannot be had.
+  void* (*allocate)(size_t bytes);
+  // Receives blocks that are all zeros already.
+  void (*release)(void* block, size_t bytes);
+};
+
+inline void* orvHeapAllocate(size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
+
+inline void orvHeapRelease(void* block, size_t) { HeapFree(GetProcessHeap(), 0, block); }
+
+inline CORVAllocator g_orvAllocator = {orvHeapAllocate, orvHeapRelease};
+
+// Installs an allocator and returns the one it replaces.
+inline CORVAllocator orvSetAllocator(const CORVAllocator& allocator) {
+  const CORVAllocator previous = g_orvAllocator;
+  g_orvAllocator = allocator;
+  return previous;
+}
+
+inline void* orvAllocate(size_t bytes) { return g_orvAllocator.allocate(bytes); }
+
+// For a block that is all zeros already.
+inline void orvRelease(void* block, size_t bytes) {
+  if (block != nullptr) g_orvAllocator.release(block, bytes);
+}
+
+// The release goes through a function pointer the compiler cannot see
+// through, so the wipe before it is never dropped as a dead store.
+inline void orvWipeAndRelease(void* block, size_t bytes) {
+  if (block == nullptr) return;
+  std::memset(block, 0, bytes);
+  g_orvAllocator.release(block, bytes);
+}
