@@ -83,6 +83,7 @@ class CORVWCharString : public CORVBuffer<WCHAR> {
 
   // ---- Concatenation.
   CORVWCharString& operator+=(const CORVWCharString& other);
+  CORVWCharString& operator+=(const WCHAR* text);
   CORVWCharString operator+(const CORVWCharString& other) const;
 
   // ---- Comparison, code unit by code unit. <= and >= hold only between

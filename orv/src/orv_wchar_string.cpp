@@ -186,6 +186,12 @@ CORVWCharString& CORVWCharString::operator+=(const CORVWCharString& other) {
   return *this;
 }
 
+CORVWCharString& CORVWCharString::operator+=(const WCHAR* text) {
+  const ULONG ulAdded = textLengthIn(text, 0xFFFFFFFEu);
+  if (ulAdded != 0) assignJoined(m_pBuffer, getLength(), text, ulAdded);
+  return *this;
+}
+
 CORVWCharString CORVWCharString::operator+(const CORVWCharString& other) const {
   CORVWCharString joined;
   joined.assignJoined(m_pBuffer, getLength(), other.m_pBuffer, other.getLength());

@@ -1,0 +1,56 @@
+// CORVEnvironmentVariable: reading a value, and the cases that read nothing.
+#include "orv_environment_variable.h"
+
+#include <gtest/gtest.h>
+
+#include "checking_allocator.h"
+
+namespace {
+
+using orv_test::text;
+using orv_test::wide;
+
+const WCHAR kName[] = ORV_W("ORV_ENVIRONMENT_VARIABLE_TEST");
+
+class EnvironmentVariableTest : public ::testing::Test {
+ protected:
+  void TearDown() override { SetEnvironmentVariableW(kName, nullptr); }
+};
+
+TEST_F(EnvironmentVariableTest, ReadsTheCurrentValue) {
+  ASSERT_TRUE(SetEnvironmentVariableW(kName, ORV_W("D:")));
+  const CORVEnvironmentVariable variable{CORVWCharString(kName)};
+  CORVWCharString value;
+  EXPECT_TRUE(variable.getValue(value));
+  EXPECT_EQ(text(value), "D:");
+  EXPECT_TRUE(orv_test::isNormalised(value));
+  ASSERT_TRUE(SetEnvironmentVariableW(kName, ORV_W("E:\\later")));
+  EXPECT_TRUE(variable.getValue(value));
+  EXPECT_EQ(text(value), "E:\\later");
+}
+
+TEST_F(EnvironmentVariableTest, UnsetEmptyOrUnnamedReadsNothingAndLeavesTheOutput) {
+  CORVWCharString value = wide("unchanged");
+  EXPECT_FALSE(CORVEnvironmentVariable(CORVWCharString(kName)).getValue(value));
+  ASSERT_TRUE(SetEnvironmentVariableW(kName, ORV_W("")));
+  EXPECT_FALSE(CORVEnvironmentVariable(CORVWCharString(kName)).getValue(value));
+  EXPECT_FALSE(CORVEnvironmentVariable(CORVWCharString()).getValue(value));
+  EXPECT_EQ(text(value), "unchanged");
+}
+
+TEST_F(EnvironmentVariableTest, AFailedBufferReadsNothing) {
+  ASSERT_TRUE(SetEnvironmentVariableW(kName, ORV_W("x")));
+  orv_test::CheckingAllocator allocator;
+  {
+    const CORVEnvironmentVariable variable{CORVWCharString(kName)};
+    CORVWCharString value = wide("unchanged");
+    allocator.failAllocation(1);
+    EXPECT_FALSE(variable.getValue(value));
+    EXPECT_EQ(text(value), "unchanged");
+    EXPECT_TRUE(variable.getValue(value));
+  }
+  EXPECT_EQ(allocator.notWiped(), 0u);
+  EXPECT_EQ(allocator.outstanding(), 0);
+}
+
+}  // namespace
