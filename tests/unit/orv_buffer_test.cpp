@@ -148,7 +148,8 @@ TEST(Buffer, CopiesAreDeepAndEqualityComparesElements) {
   EXPECT_NE(copy, original);
   copy = original;
   EXPECT_EQ(copy, original);
-  copy = copy;
+  const Bytes& same = copy;
+  copy = same;
   EXPECT_EQ(valuesOf(copy), (std::vector<BYTE>{1, 2, 3}));
   EXPECT_NE(bytesOf({1, 2}), bytesOf({1, 2, 0}));
 }

@@ -99,7 +99,8 @@ TEST(DblList, CopiesAreDeep) {
   EXPECT_EQ(contents(pointers), (std::vector<std::string>{"p", "q"}));
   EXPECT_EQ(contents(pointerCopy), (std::vector<std::string>{"changed", "q"}));
 
-  pointerCopy = pointerCopy;
+  const PtrList& same = pointerCopy;
+  pointerCopy = same;
   EXPECT_EQ(pointerCopy.getCount(), 2u);
   PtrList moved(std::move(pointerCopy));
   EXPECT_EQ(pointerCopy.getCount(), 0u);
