@@ -35,15 +35,19 @@ inline CORVAllocator orvSetAllocator(const CORVAllocator& allocator) {
 
 inline void* orvAllocate(size_t bytes) { return g_orvAllocator.allocate(bytes); }
 
+// Makes the wipe of a block observable, so that no optimiser drops it as a
+// store to memory that is about to be released.
+inline void orvKeepWipe(void* block) { __asm__ __volatile__("" : : "r"(block) : "memory"); }
+
 // For a block that is all zeros already.
 inline void orvRelease(void* block, size_t bytes) {
-  if (block != nullptr) g_orvAllocator.release(block, bytes);
+  if (block == nullptr) return;
+  orvKeepWipe(block);
+  g_orvAllocator.release(block, bytes);
 }
 
-// The release goes through a function pointer the compiler cannot see
-// through, so the wipe before it is never dropped as a dead store.
 inline void orvWipeAndRelease(void* block, size_t bytes) {
   if (block == nullptr) return;
   std::memset(block, 0, bytes);
-  g_orvAllocator.release(block, bytes);
+  orvRelease(block, bytes);
 }
