@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "checking_allocator.h"
+#include "exception_log_fixture.h"
 
 namespace {
 
@@ -198,6 +201,56 @@ TEST(Buffer, FailedAllocationLeavesADefinedState) {
   EXPECT_EQ(allocator.outstanding(), 0);
   // A byte size past 32 bits cannot be had, whatever the allocator.
   EXPECT_FALSE(CORVBuffer<ULONG>().init(0x40000000u));
+}
+
+class BufferMessages : public orv_test::ExceptionLogTest {};
+
+std::string badArgument(const char* argument, const char* detail) {
+  return std::string("A bad argument was provided ( ") + argument + " ). " + detail;
+}
+
+TEST_F(BufferMessages, EachRejectedArgumentIsWrittenOnceFromTheHeader) {
+  Bytes buffer = bytesOf({1, 2, 3, 4});
+  ULONG count = 5;
+  struct Case {
+    const char* name;
+    std::function<bool()> call;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"fill", [&] { return buffer.fill(0, 4); }, badArgument("ulOffset", "value is out of bounds")},
+      {"write nothing", [&] { return buffer.write(Bytes(), 0, false); },
+       badArgument("buffer", "buffer is of zero size - can't write")},
+      {"write past", [&] { return buffer.write(bytesOf({1, 2}), 3, false); },
+       badArgument("buffer", "buffer + offset will overrun this buffer")},
+      {"read past", [&] { Bytes out; return buffer.read(out, 2, count); },
+       badArgument("ulNumElems + ulOffset", "can't read more elements than are in this buffer")},
+      {"read to null", [&] { return buffer.read(static_cast<void*>(nullptr), 0, count); },
+       badArgument("pBuffer", "value is NULL")},
+  };
+  for (const Case& c : cases) {
+    bool result = true;
+    const std::vector<orv_test::WrittenRecord> records = recordsOf([&] { result = c.call(); });
+    EXPECT_FALSE(result) << c.name;
+    ASSERT_EQ(records.size(), 1u) << c.name;
+    EXPECT_EQ(records[0].message, c.message) << c.name;
+    EXPECT_EQ(records[0].source.rfind("orv_buffer.h, ", 0), 0u) << c.name << ": " << records[0].source;
+  }
+  EXPECT_EQ(messagesOf([&] { buffer.appendAt(bytesOf({1}), 5); }),
+            std::vector<std::string>{badArgument("ulOffset", "can't append a buffer at an offset past the bounds of this buffer")});
+  EXPECT_EQ(messagesOf([&] { EXPECT_THROW(buffer[4], CORVIndexOutOfBoundsException); }),
+            std::vector<std::string>{"Index out of array bounds"});
+}
+
+TEST_F(BufferMessages, AFailedAllocationIsWrittenAndTheConstructorsInitExceptionAfterIt) {
+  CheckingAllocator allocator;
+  allocator.failAll();
+  const std::vector<orv_test::WrittenRecord> records = recordsOf([] { EXPECT_THROW(Bytes(8), CORVBufferInitException); });
+  allocator.succeed();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].message, "Unable to allocate memory ( m_pBuffer )");
+  EXPECT_EQ(records[1].message, "Unable to initialize CORVBuffer");
+  EXPECT_EQ(records[1].source, "orv_buffer.h, 740");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "checking_allocator.h"
+#include "exception_log_fixture.h"
 
 namespace {
 
@@ -51,6 +52,19 @@ TEST_F(EnvironmentVariableTest, AFailedBufferReadsNothing) {
   }
   EXPECT_EQ(allocator.notWiped(), 0u);
   EXPECT_EQ(allocator.outstanding(), 0);
+}
+
+class EnvironmentVariableMessages : public orv_test::ExceptionLogTest {};
+
+TEST_F(EnvironmentVariableMessages, AnUnnamedVariableIsWrittenAtItsFixedLine) {
+  CORVWCharString value;
+  const std::vector<orv_test::WrittenRecord> records =
+      recordsOf([&] { EXPECT_FALSE(CORVEnvironmentVariable(CORVWCharString()).getValue(value)); });
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].message, "The environment variable name has not been initialized");
+  EXPECT_EQ(records[0].source, "orv_environment_variable.cpp, 133");
+  // A variable that is not set is no failure: nothing is written.
+  EXPECT_TRUE(messagesOf([&] { CORVEnvironmentVariable(CORVWCharString(kName)).getValue(value); }).empty());
 }
 
 }  // namespace
