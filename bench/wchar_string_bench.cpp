@@ -24,8 +24,8 @@ CORVWCharString csvText() {
   return fromUnits(units);
 }
 
-void runFind(benchmark::State& state, const CORVWCharString& text, const CORVWCharString& pattern,
-             ULONG ulOccurrance, ULONG direction) {
+void runFind(benchmark::State& state, const CORVWCharString& text, const CORVWCharString& pattern, ULONG ulOccurrance,
+             ULONG direction) {
   ULONG pos = 0;
   for (auto _ : state) benchmark::DoNotOptimize(text.find(pattern, ulOccurrance, direction, pos));
   state.SetBytesProcessed(state.iterations() * kUnits * sizeof(WCHAR));

@@ -18,13 +18,14 @@
 #include "orv_exceptions.h"
 #include "orv_win32.h"
 
-// The source file the buffer's records name.
-#define ORV_BUFFER_SOURCE_FILE ORV_W("orv/include/orv_buffer.h")
+// The source file the buffer's records name: its file name, as for every
+// other source file (the text log drops folders).
+#define ORV_BUFFER_SOURCE_FILE ORV_W("orv_buffer.h")
 
 #define ORV_BUFFER_CATCH_RETURN(result) ORV_CATCH_THEN_FROM(errno, ORV_BUFFER_SOURCE_FILE, __LINE__, return (result))
-#define ORV_BUFFER_BAD_ARG(argument, detail)                                                                  \
-  throw CORVBadArgException(ORV_W(argument), ORV_W(detail), ORV_BUFFER_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, \
-                            true, false)
+#define ORV_BUFFER_BAD_ARG(argument, detail)                                                                         \
+  throw CORVBadArgException(ORV_W(argument), ORV_W(detail), ORV_BUFFER_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, \
+                            false)
 
 template <typename T>
 class CORVBuffer {
@@ -104,7 +105,9 @@ class CORVBuffer {
   static void* operator new(size_t bytes, const std::nothrow_t&) noexcept { return orvAllocate(bytes); }
   static void* operator new(size_t, void* where) noexcept { return where; }
   static void operator delete(void* block, size_t bytes) noexcept { orvWipeAndRelease(block, bytes); }
-  static void operator delete(void* block, const std::nothrow_t&) noexcept { orvWipeAndRelease(block, sizeof(CORVBuffer)); }
+  static void operator delete(void* block, const std::nothrow_t&) noexcept {
+    orvWipeAndRelease(block, sizeof(CORVBuffer));
+  }
   static void operator delete(void*, void*) noexcept {}
 
  protected:
@@ -311,8 +314,9 @@ template <typename T>
 bool CORVBuffer<T>::appendAt(const CORVBuffer& other, ULONG ulOffset) {
   try {
     if (ulOffset > m_ulNumElems)
-      throw CORVBadArgException(ORV_W("ulOffset"), ORV_W("can't append a buffer at an offset past the bounds of this buffer"),
-                                nullptr, 0, ORV_OUTPUT_TEXT, true, false);
+      throw CORVBadArgException(ORV_W("ulOffset"),
+                                ORV_W("can't append a buffer at an offset past the bounds of this buffer"), nullptr, 0,
+                                ORV_OUTPUT_TEXT, true, false);
     if (&other == this) {
       const CORVBuffer copy(other);
       return appendAt(copy, ulOffset);

@@ -18,8 +18,7 @@
 #include "orv_exceptions.h"
 #include "orv_win32.h"
 
-#define ORV_DBLLIST_CATCH_RETURN(result) \
-  ORV_CATCH_THEN_FROM(errno, ORV_DBLLIST_SOURCE_FILE, __LINE__, return (result))
+#define ORV_DBLLIST_CATCH_RETURN(result) ORV_CATCH_THEN_FROM(errno, ORV_DBLLIST_SOURCE_FILE, __LINE__, return (result))
 
 template <typename TNode>
 class CORVDblList {

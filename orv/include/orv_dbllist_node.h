@@ -14,7 +14,7 @@
 #include "orv_win32.h"
 
 // The source file the list's records name.
-#define ORV_DBLLIST_SOURCE_FILE ORV_W("orv/include/orv_dbllist.h")
+#define ORV_DBLLIST_SOURCE_FILE ORV_W("orv_dbllist.h")
 
 // How nodes order their payloads: not at all, unless a payload type says
 // otherwise with a specialisation.

@@ -115,8 +115,7 @@ class CORVWCharString : public CORVBuffer<WCHAR> {
   bool occurrenceAt(const CORVWCharString& subString, ULONG ulPos, ULONG direction, ULONG& ulOccurrance) const;
   // The number of the same match counted the other way: parseMode fromStart
   // converts a count from the start into one from the end, fromEnd back.
-  bool convertOccurrence(const CORVWCharString& subString, ULONG ulOccurrance, ULONG parseMode,
-                         ULONG& ulOther) const;
+  bool convertOccurrence(const CORVWCharString& subString, ULONG ulOccurrance, ULONG parseMode, ULONG& ulOther) const;
   bool beginsWith(const CORVWCharString& subString) const;
   bool endsWith(const CORVWCharString& subString) const;
 
@@ -129,8 +128,7 @@ class CORVWCharString : public CORVBuffer<WCHAR> {
                ULONG ulOccurrance);
   // out receives the characters from ulStartPos to ulEndPos, each end only
   // when its flag is set.
-  bool extract(CORVWCharString& out, ULONG ulStartPos, ULONG ulEndPos, bool bIncludeStart,
-               bool bIncludeEnd) const;
+  bool extract(CORVWCharString& out, ULONG ulStartPos, ULONG ulEndPos, bool bIncludeStart, bool bIncludeEnd) const;
   // In place. ulStartPos below ulEndPos: drops what lies strictly between
   // (and either end when its flag is set); above: keeps ulEndPos to
   // ulStartPos (without either end when its flag is set).
@@ -138,8 +136,8 @@ class CORVWCharString : public CORVBuffer<WCHAR> {
   // out receives the text before match ulOccurrance from the start
   // (parseMode fromStart) or after match ulOccurrance from the end
   // (parseMode fromEnd), with the match when bKeepMatch is set.
-  bool extractByOccurrence(CORVWCharString& out, const CORVWCharString& subString, ULONG ulOccurrance,
-                           ULONG parseMode, bool bKeepMatch) const;
+  bool extractByOccurrence(CORVWCharString& out, const CORVWCharString& subString, ULONG ulOccurrance, ULONG parseMode,
+                           bool bKeepMatch) const;
   // fromStart: drops what lies before match ulOccurrance from the start;
   // fromEnd: drops what lies after match ulOccurrance from the end; the
   // match goes too when bDropMatch is set.

@@ -286,9 +286,9 @@ bool CORVWCharString::endsWith(const CORVWCharString& subString) const {
   ORV_TRACE("CORVWCharString", "endsWith");
   const ULONG ulLength = getLength();
   const ULONG ulSubLength = subString.getLength();
-  const bool bEnds = ulSubLength != 0 && ulSubLength <= ulLength &&
-                     std::equal(subString.m_pBuffer, subString.m_pBuffer + ulSubLength,
-                                m_pBuffer + (ulLength - ulSubLength));
+  const bool bEnds =
+      ulSubLength != 0 && ulSubLength <= ulLength &&
+      std::equal(subString.m_pBuffer, subString.m_pBuffer + ulSubLength, m_pBuffer + (ulLength - ulSubLength));
   ORV_TRACE_RESULT(bEnds);
   return bEnds;
 }

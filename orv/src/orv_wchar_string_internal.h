@@ -14,9 +14,9 @@
 
 #define ORV_STRING_CATCH_RETURN(result) \
   ORV_CATCH_THEN_FROM(errno, ORV_WCHAR_STRING_SOURCE_FILE, __LINE__, return (result))
-#define ORV_STRING_BAD_ARG(argument, detail)                                                          \
-  throw CORVBadArgException(ORV_W(argument), ORV_W(detail), ORV_WCHAR_STRING_SOURCE_FILE, __LINE__, \
-                            ORV_OUTPUT_TEXT, true, false)
+#define ORV_STRING_BAD_ARG(argument, detail)                                                                         \
+  throw CORVBadArgException(ORV_W(argument), ORV_W(detail), ORV_WCHAR_STRING_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, \
+                            true, false)
 
 namespace orv_wchar_string {
 

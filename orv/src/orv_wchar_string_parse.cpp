@@ -119,6 +119,7 @@ bool CORVWCharString::isNumeric(bool bAllowMinus, bool bAllowPoint) const {
     if (isDecimalDigit(c)) {
       ++ulDigits;
     } else if (c == ORV_W('-') && bAllowMinus && i == 0) {
+      // a leading sign
     } else if (c == ORV_W('.') && bAllowPoint && !bPointSeen && i != 0 && i + 1 != ulLength) {
       bPointSeen = true;
     } else {
@@ -228,13 +229,12 @@ bool CORVWCharString::toNumber(ULONG& ulValue, USHORT asNumberSystem, bool bStri
 
 // ---- Fields
 
-bool CORVWCharString::locateField(const CORVWCharString& delimiter, ULONG ulOccurrance, ULONG parseMode,
-                                  ULONG& ulBegin, ULONG& ulEnd) const {
+bool CORVWCharString::locateField(const CORVWCharString& delimiter, ULONG ulOccurrance, ULONG parseMode, ULONG& ulBegin,
+                                  ULONG& ulEnd) const {
   if (parseMode != fromStart && parseMode != fromEnd) return false;
   const ULONG ulLength = getLength();
   const ULONG ulDelimiterLength = delimiter.getLength();
-  CMatchScanner delimiters(m_pBuffer, ulLength, delimiter.m_pBuffer, ulDelimiterLength, false,
-                           CMatchScanner::disjoint);
+  CMatchScanner delimiters(m_pBuffer, ulLength, delimiter.m_pBuffer, ulDelimiterLength, false, CMatchScanner::disjoint);
   // The field opens behind delimiter ulOccurrance - 1 (or at the start), or
   // for an enclosed text behind delimiter ulOccurrance.
   const ULONG ulOpening = parseMode == fromStart ? ulOccurrance - 1 : ulOccurrance;

@@ -22,8 +22,7 @@ bool CORVWCharString::findMatch(const CORVWCharString& subString, ULONG ulOccurr
   return false;
 }
 
-bool CORVWCharString::find(const CORVWCharString& subString, ULONG ulOccurrance, ULONG direction,
-                           ULONG& ulPos) const {
+bool CORVWCharString::find(const CORVWCharString& subString, ULONG ulOccurrance, ULONG direction, ULONG& ulPos) const {
   try {
     const ULONG ulLength = getLength();
     const ULONG ulSubLength = subString.getLength();
@@ -160,8 +159,8 @@ bool CORVWCharString::remove(const CORVWCharString& subString, ULONG subStringMo
   ORV_STRING_CATCH_RETURN(false)
 }
 
-bool CORVWCharString::replace(const CORVWCharString& oldString, const CORVWCharString& newString,
-                              ULONG subStringMode, ULONG ulOccurrance) {
+bool CORVWCharString::replace(const CORVWCharString& oldString, const CORVWCharString& newString, ULONG subStringMode,
+                              ULONG ulOccurrance) {
   try {
     const ULONG ulOldLength = oldString.getLength();
     if (ulOldLength == 0) ORV_STRING_BAD_ARG("oldString", "string is invalid");
@@ -252,8 +251,8 @@ bool CORVWCharString::extractOutside(ULONG ulStartPos, ULONG ulEndPos, bool bExc
   ORV_STRING_CATCH_RETURN(false)
 }
 
-bool CORVWCharString::extractByOccurrence(CORVWCharString& out, const CORVWCharString& subString,
-                                          ULONG ulOccurrance, ULONG parseMode, bool bKeepMatch) const {
+bool CORVWCharString::extractByOccurrence(CORVWCharString& out, const CORVWCharString& subString, ULONG ulOccurrance,
+                                          ULONG parseMode, bool bKeepMatch) const {
   try {
     if (subString.getLength() == 0) ORV_STRING_BAD_ARG("subString", "must contain a string");
     if (parseMode != fromStart && parseMode != fromEnd) ORV_STRING_BAD_ARG("parseMode", "invalid parse mode");
@@ -263,10 +262,9 @@ bool CORVWCharString::extractByOccurrence(CORVWCharString& out, const CORVWCharS
     if (!find(subString, ulOccurrance, parseMode, ulPos)) return false;
     const ULONG ulMatchEnd = ulPos + subString.getLength();
     CORVWCharString part;
-    const bool bCut = parseMode == fromStart
-                          ? part.assign(m_pBuffer, bKeepMatch ? ulMatchEnd : ulPos)
-                          : part.assign(m_pBuffer + (bKeepMatch ? ulPos : ulMatchEnd),
-                                        getLength() - (bKeepMatch ? ulPos : ulMatchEnd));
+    const bool bCut = parseMode == fromStart ? part.assign(m_pBuffer, bKeepMatch ? ulMatchEnd : ulPos)
+                                             : part.assign(m_pBuffer + (bKeepMatch ? ulPos : ulMatchEnd),
+                                                           getLength() - (bKeepMatch ? ulPos : ulMatchEnd));
     if (!bCut) return false;
     out.swap(part);
     return true;

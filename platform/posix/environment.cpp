@@ -23,12 +23,10 @@ bool equalIgnoringCase(const char* a, const char* b, size_t length) {
 bool toUtf8(const WCHAR* text, size_t length, std::string& out) {
   out.clear();
   if (length == 0) return true;
-  const int needed =
-      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  const int needed = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
   if (needed <= 0) return false;
   out.resize(static_cast<size_t>(needed));
-  return WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &out[0], needed, nullptr, nullptr) ==
-         needed;
+  return WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &out[0], needed, nullptr, nullptr) == needed;
 }
 
 WideText toUtf16(const char* text) {

@@ -15,6 +15,17 @@ struct WrittenRecord {
   std::string source;   // "file, line"
 };
 
+// A call that must fail and write one record with this message.
+struct RejectedCall {
+  const char* name;
+  std::function<bool()> call;
+  std::string message;
+};
+
+inline std::string badArgument(const char* argument, const char* detail) {
+  return std::string("A bad argument was provided ( ") + argument + " ). " + detail;
+}
+
 class ExceptionLogTest : public LogsKeyTest {
  protected:
   void SetUp() override {
@@ -39,6 +50,18 @@ class ExceptionLogTest : public LogsKeyTest {
       records.push_back(record);
     }
     return records;
+  }
+
+  // Each call returns false and writes its one record from sourceFile.
+  void expectOneRecordEach(const std::vector<RejectedCall>& calls, const std::string& sourceFile) {
+    for (const RejectedCall& c : calls) {
+      bool result = true;
+      const std::vector<WrittenRecord> records = recordsOf([&] { result = c.call(); });
+      EXPECT_FALSE(result) << c.name;
+      ASSERT_EQ(records.size(), 1u) << c.name;
+      EXPECT_EQ(records[0].message, c.message) << c.name;
+      EXPECT_EQ(records[0].source.rfind(sourceFile + ", ", 0), 0u) << c.name << ": " << records[0].source;
+    }
   }
 
   // The messages of the records one call writes.

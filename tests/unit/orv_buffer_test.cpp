@@ -13,6 +13,7 @@
 
 namespace {
 
+using orv_test::badArgument;
 using orv_test::CheckingAllocator;
 using Bytes = CORVBuffer<BYTE>;
 using Units = CORVBuffer<WCHAR>;
@@ -205,39 +206,32 @@ TEST(Buffer, FailedAllocationLeavesADefinedState) {
 
 class BufferMessages : public orv_test::ExceptionLogTest {};
 
-std::string badArgument(const char* argument, const char* detail) {
-  return std::string("A bad argument was provided ( ") + argument + " ). " + detail;
-}
-
 TEST_F(BufferMessages, EachRejectedArgumentIsWrittenOnceFromTheHeader) {
   Bytes buffer = bytesOf({1, 2, 3, 4});
   ULONG count = 5;
-  struct Case {
-    const char* name;
-    std::function<bool()> call;
-    std::string message;
-  };
-  const Case cases[] = {
-      {"fill", [&] { return buffer.fill(0, 4); }, badArgument("ulOffset", "value is out of bounds")},
-      {"write nothing", [&] { return buffer.write(Bytes(), 0, false); },
-       badArgument("buffer", "buffer is of zero size - can't write")},
-      {"write past", [&] { return buffer.write(bytesOf({1, 2}), 3, false); },
-       badArgument("buffer", "buffer + offset will overrun this buffer")},
-      {"read past", [&] { Bytes out; return buffer.read(out, 2, count); },
-       badArgument("ulNumElems + ulOffset", "can't read more elements than are in this buffer")},
-      {"read to null", [&] { return buffer.read(static_cast<void*>(nullptr), 0, count); },
-       badArgument("pBuffer", "value is NULL")},
-  };
-  for (const Case& c : cases) {
-    bool result = true;
-    const std::vector<orv_test::WrittenRecord> records = recordsOf([&] { result = c.call(); });
-    EXPECT_FALSE(result) << c.name;
-    ASSERT_EQ(records.size(), 1u) << c.name;
-    EXPECT_EQ(records[0].message, c.message) << c.name;
-    EXPECT_EQ(records[0].source.rfind("orv_buffer.h, ", 0), 0u) << c.name << ": " << records[0].source;
-  }
+  expectOneRecordEach(
+      {
+          {"fill", [&] { return buffer.fill(0, 4); }, badArgument("ulOffset", "value is out of bounds")},
+          {"write nothing", [&] { return buffer.write(Bytes(), 0, false); },
+           badArgument("buffer", "buffer is of zero size - can't write")},
+          {"write past",
+           [&] {
+             return buffer.write(bytesOf({1, 2}), 3, false);
+           },
+           badArgument("buffer", "buffer + offset will overrun this buffer")},
+          {"read past",
+           [&] {
+             Bytes out;
+             return buffer.read(out, 2, count);
+           },
+           badArgument("ulNumElems + ulOffset", "can't read more elements than are in this buffer")},
+          {"read to null", [&] { return buffer.read(static_cast<void*>(nullptr), 0, count); },
+           badArgument("pBuffer", "value is NULL")},
+      },
+      "orv_buffer.h");
   EXPECT_EQ(messagesOf([&] { buffer.appendAt(bytesOf({1}), 5); }),
-            std::vector<std::string>{badArgument("ulOffset", "can't append a buffer at an offset past the bounds of this buffer")});
+            std::vector<std::string>{
+                badArgument("ulOffset", "can't append a buffer at an offset past the bounds of this buffer")});
   EXPECT_EQ(messagesOf([&] { EXPECT_THROW(buffer[4], CORVIndexOutOfBoundsException); }),
             std::vector<std::string>{"Index out of array bounds"});
 }
@@ -245,7 +239,8 @@ TEST_F(BufferMessages, EachRejectedArgumentIsWrittenOnceFromTheHeader) {
 TEST_F(BufferMessages, AFailedAllocationIsWrittenAndTheConstructorsInitExceptionAfterIt) {
   CheckingAllocator allocator;
   allocator.failAll();
-  const std::vector<orv_test::WrittenRecord> records = recordsOf([] { EXPECT_THROW(Bytes(8), CORVBufferInitException); });
+  const std::vector<orv_test::WrittenRecord> records =
+      recordsOf([] { EXPECT_THROW(Bytes(8), CORVBufferInitException); });
   allocator.succeed();
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].message, "Unable to allocate memory ( m_pBuffer )");

@@ -12,8 +12,13 @@ TEST(Flags, HasFlagsNeedsEveryBitOfTheMask) {
     bool expected;
   };
   const Case cases[] = {
-      {0, 0, true},           {0xFFFFFFFFu, 0, true}, {0x5, 0x1, true},         {0x5, 0x5, true},
-      {0x5, 0x3, false},      {0x5, 0x2, false},      {0x80000000u, 0x80000000u, true},
+      {0, 0, true},
+      {0xFFFFFFFFu, 0, true},
+      {0x5, 0x1, true},
+      {0x5, 0x5, true},
+      {0x5, 0x3, false},
+      {0x5, 0x2, false},
+      {0x80000000u, 0x80000000u, true},
       {0xFFFFFFFFu, 0xFFFFFFFFu, true},
   };
   for (const Case& c : cases)

@@ -28,12 +28,10 @@ TEST(WCharStringSearch, FindCountsOverlappingMatchesInBothDirections) {
     ULONG pos;
   };
   const Case cases[] = {
-      {"aaaa", "aa", 1, kStart, true, 0},  {"aaaa", "aa", 2, kStart, true, 1},
-      {"aaaa", "aa", 3, kStart, true, 2},  {"aaaa", "aa", 4, kStart, false, 0},
-      {"aaaa", "aa", 1, kEnd, true, 2},    {"aaaa", "aa", 3, kEnd, true, 0},
-      {"abcabc", "bc", 2, kEnd, true, 1},  {"abcabc", "abc", 2, kStart, true, 3},
-      {"abab", "aba", 2, kStart, false, 0}, {"aabaab", "aab", 1, kEnd, true, 3},
-      {"abc", "abc", 1, kEnd, true, 0},    {"ab", "abc", 1, kStart, false, 0},
+      {"aaaa", "aa", 1, kStart, true, 0},  {"aaaa", "aa", 2, kStart, true, 1},    {"aaaa", "aa", 3, kStart, true, 2},
+      {"aaaa", "aa", 4, kStart, false, 0}, {"aaaa", "aa", 1, kEnd, true, 2},      {"aaaa", "aa", 3, kEnd, true, 0},
+      {"abcabc", "bc", 2, kEnd, true, 1},  {"abcabc", "abc", 2, kStart, true, 3}, {"abab", "aba", 2, kStart, false, 0},
+      {"aabaab", "aab", 1, kEnd, true, 3}, {"abc", "abc", 1, kEnd, true, 0},      {"ab", "abc", 1, kStart, false, 0},
       {"aaaa", "aa", 0, kStart, false, 0},  // occurrence 0
       {"aaaa", "a", 5, kStart, false, 0},   // more than the length
       {"aaaa", "a", 1, 3, false, 0},        // no such direction
@@ -93,7 +91,7 @@ TEST(WCharStringSearch, Insert) {
   };
   const Case cases[] = {
       {"ace", "b", 1, true, "abce"}, {"ace", "x", 0, true, "xace"}, {"ace", "yz", 3, true, "aceyz"},
-      {"ace", "x", 4, false, "ace"}, {"ace", "", 1, false, "ace"},   {"", "x", 0, true, "x"},
+      {"ace", "x", 4, false, "ace"}, {"ace", "", 1, false, "ace"},  {"", "x", 0, true, "x"},
       {"", "x", 1, false, ""},
   };
   for (const Case& c : cases) {
@@ -231,8 +229,8 @@ TEST(WCharStringSearch, ExtractAndExtractOutside) {
     const char* result;
   };
   const Case cases[] = {
-      {1, 3, false, false, true, "abde"}, {1, 3, true, true, true, "ae"},    {3, 1, false, false, true, "bcd"},
-      {3, 1, true, true, true, "c"},      {0, 4, true, true, true, ""},       {2, 2, false, false, false, "abcde"},
+      {1, 3, false, false, true, "abde"},   {1, 3, true, true, true, "ae"},       {3, 1, false, false, true, "bcd"},
+      {3, 1, true, true, true, "c"},        {0, 4, true, true, true, ""},         {2, 2, false, false, false, "abcde"},
       {5, 1, false, false, false, "abcde"}, {1, 5, false, false, false, "abcde"},
   };
   for (const Case& c : cases) {

@@ -141,8 +141,11 @@ TEST(WCharString, Truncation) {
     const char* withoutStart;
   };
   const Case cases[] = {
-      {"abcde", 0, "abcde", "abcde"}, {"abcde", 2, "abc", "cde"}, {"abcde", 5, "", ""},
-      {"abcde", 9, "", ""},           {"", 1, "", ""},
+      {"abcde", 0, "abcde", "abcde"},
+      {"abcde", 2, "abc", "cde"},
+      {"abcde", 5, "", ""},
+      {"abcde", 9, "", ""},
+      {"", 1, "", ""},
   };
   for (const Case& c : cases) {
     const CORVWCharString original = wide(c.start);
