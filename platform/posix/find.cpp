@@ -166,7 +166,7 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
     return orv_posix::registerHandle(std::make_shared<DirectorySearch>());
   }
 
-  if (pattern == u"*.*") pattern = u"*";  // Windows: "*.*" matches names without a dot too
+  if (pattern == u"*.*") pattern.erase(1);  // Windows: "*.*" matches names without a dot too
   DIR* listing = opendir(folder.c_str());
   if (listing == nullptr) {
     const int error = errno;
