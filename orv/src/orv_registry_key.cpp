@@ -5,9 +5,19 @@
 
 #include "orv_catch.h"
 #include "orv_exceptions.h"
-#include "orv_windowsprocess.h"
 
 #define ORV_REGISTRY_KEY_CLASS ORV_W("CORVRegistryKey")
+
+namespace {
+
+// Hive files are written and read with the process's backup and restore
+// privileges, which CORVWindowsProcess switches on. Until that class is part
+// of the library the step fails as a missing operation does.
+bool enablePrivilege(const WCHAR*) {
+  ORV_THROW_IN_PLACE(CORVProcessPrivelgeException, ERROR_CALL_NOT_IMPLEMENTED, __LINE__);
+}
+
+}  // namespace
 
 CORVRegistryKey::CORVRegistryKey(HKEY hRootKey, const CORVWCharString& szKeyName, REGSAM samDesired,
                                  bool bCreateIfMissing, DWORD dwOptions)
@@ -288,9 +298,7 @@ bool CORVRegistryKey::save(const CORVWCharString& szExportFileName, DWORD format
     if (format == kSaveFormatText) return saveAsText(szExportFileName, bReplaceFile);
 
     if (bReplaceFile) DeleteFileW(szExportFileName.getBuffer());
-    CORVWindowsProcess process;
-    HANDLE token = nullptr;
-    if (!process.setPrivilege(CORVWCharString(ORV_W("SeBackupPrivilege")), true, token)) return false;
+    if (!enablePrivilege(ORV_W("SeBackupPrivilege"))) return false;
     const LSTATUS status =
         openIfClosed() ? RegSaveKeyW(m_hKey, szExportFileName.getBuffer(), nullptr) : ERROR_INVALID_HANDLE;
     if (status != ERROR_SUCCESS)
@@ -309,9 +317,7 @@ bool CORVRegistryKey::restore(const CORVWCharString& szImportFileName, DWORD fla
                                 __LINE__, ORV_OUTPUT_TEXT, true, false);
     if (flags == kRestoreFlagsText) return restoreFromText(szImportFileName);
 
-    CORVWindowsProcess process;
-    HANDLE token = nullptr;
-    if (!process.setPrivilege(CORVWCharString(ORV_W("SeRestorePrivilege")), true, token)) return false;
+    if (!enablePrivilege(ORV_W("SeRestorePrivilege"))) return false;
     const LSTATUS status =
         openIfClosed() ? RegRestoreKeyW(m_hKey, szImportFileName.getBuffer(), flags) : ERROR_INVALID_HANDLE;
     if (status != ERROR_SUCCESS)
