@@ -1,6 +1,7 @@
 #include "orv_log_globals.h"
 
 #include "orv_log_settings.h"
+#include "orv_registry_dword.h"
 
 std::atomic<ULONG> g_ulDynamicLogging{ORV_DYNAMIC_LOGGING_UNREAD};
 std::atomic<ULONG> g_ulMaxLogFileNum{1};
@@ -8,13 +9,21 @@ std::atomic<ULONG> g_ulMaxLogFileSize{10240};
 std::atomic<ULONG> g_ulLogBytesWritten{0};
 std::atomic<ULONG> g_ulLogRotations{0};
 
+namespace {
+
+bool readLogsDword(const WCHAR* valueName, DWORD& value) {
+  CORVRegistryDword setting(HKEY_LOCAL_MACHINE, CORVLogSettings::kLogsKey, valueName, KEY_READ, false, 0);
+  return setting.getValue(value, false);
+}
+
+}  // namespace
+
 bool loadLogConfiguration() {
   g_ulDynamicLogging = ORV_DYNAMIC_LOGGING_OFF;
-  const CORVLogSettings settings;
   DWORD value = 0;
-  if (!settings.getDynamicLogging(value)) return false;
+  if (!readLogsDword(ORV_W("DynamicLogging"), value)) return false;
   if (value == 1) g_ulDynamicLogging = ORV_DYNAMIC_LOGGING_ON;
-  if (settings.getMaxLogFileNum(value)) g_ulMaxLogFileNum = value;
-  if (settings.getMaxLogFileSize(value)) g_ulMaxLogFileSize = value;
+  if (readLogsDword(ORV_W("MaxLogFileNum"), value)) g_ulMaxLogFileNum = value;
+  if (readLogsDword(ORV_W("MaxLogFileSize"), value)) g_ulMaxLogFileSize = value;
   return true;
 }
