@@ -5,16 +5,18 @@
 
 #include "orv_catch.h"
 #include "orv_exceptions.h"
+#include "orv_windowsprocess.h"
 
 #define ORV_REGISTRY_KEY_CLASS ORV_W("CORVRegistryKey")
 
 namespace {
 
 // Hive files are written and read with the process's backup and restore
-// privileges, which CORVWindowsProcess switches on. Until that class is part
-// of the library the step fails as a missing operation does.
-bool enablePrivilege(const WCHAR*) {
-  ORV_THROW_IN_PLACE(CORVProcessPrivelgeException, ERROR_CALL_NOT_IMPLEMENTED, __LINE__);
+// privileges; they stay enabled afterwards.
+bool enablePrivilege(const WCHAR* privilege) {
+  CORVWindowsProcess process;
+  HANDLE ownToken = nullptr;
+  return process.setPrivilege(CORVWCharString(privilege), true, ownToken);
 }
 
 }  // namespace

@@ -270,9 +270,7 @@ TEST_F(RegistryKeyTest, TheTextFormatIsNotAvailableYet) {
   EXPECT_EQ(log_.linesWith({"Unable to load registry key", "restore"}).size(), 1u) << log_.all();
 }
 
-// Both need the backup and restore privileges: enabled once the privilege
-// class is part of the library.
-TEST_F(RegistryKeyTest, DISABLED_SavedKeysRestoreIntoAnotherKey) {
+TEST_F(RegistryKeyTest, SavedKeysRestoreIntoAnotherKey) {
   const RegistryPath source = registry_.userSubKey("source");
   const RegistryPath target = registry_.userSubKey("target");
   orv_test::setDwordValue(source, widen("Count"), 31);
@@ -302,23 +300,12 @@ TEST_F(RegistryKeyTest, DISABLED_SavedKeysRestoreIntoAnotherKey) {
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 }
 
-TEST_F(RegistryKeyTest, DISABLED_RestoringAMissingFileFails) {
+TEST_F(RegistryKeyTest, RestoringAMissingFileFails) {
   if (orv_test::runsOnWine()) GTEST_SKIP() << "Wine's RegRestoreKeyW reads no file";
   CORVRegistryKey key(HKEY_CURRENT_USER, wideString(registry_.userKey().path), KEY_ALL_ACCESS, true, 0);
   EXPECT_FALSE(key.restore(wideString(registry_.folder().wide("missing.hive")), 0));
   EXPECT_FALSE(key.isOpen());
   EXPECT_EQ(log_.linesWith({"Unable to load registry key", "restore"}).size(), 1u) << log_.all();
-}
-
-TEST_F(RegistryKeyTest, HiveFilesWaitForThePrivilegeStep) {
-  orv_test::setDwordValue(registry_.userKey(), widen("Count"), 1);
-  CORVRegistryKey key(HKEY_CURRENT_USER, wideString(registry_.userKey().path), KEY_ALL_ACCESS, false, 0);
-  const WString file = registry_.folder().wide("key.hive");
-  EXPECT_FALSE(key.save(wideString(file), 0, false));
-  EXPECT_FALSE(key.restore(wideString(file), 0));
-  EXPECT_FALSE(key.isOpen());
-  EXPECT_FALSE(std::filesystem::exists(registry_.folder().path() / "key.hive"));
-  EXPECT_EQ(log_.linesWith({"Windows Error", "<Error: 0x00000078>"}).size(), 2u) << log_.all();
 }
 
 }  // namespace
