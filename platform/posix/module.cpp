@@ -1,5 +1,6 @@
 #include <dlfcn.h>
 
+#include <cctype>
 #include <string>
 
 #include "orv_win32.h"
@@ -15,6 +16,17 @@ std::string toUtf8Path(LPCWSTR path) {
   return bytes;
 }
 
+// Windows looks for a bare "name.dll" in its own system folders, which do
+// not exist here; such a name never names an ELF library, and asking the
+// dynamic loader to search for it costs about half a millisecond per call.
+bool isBareWindowsLibraryName(const std::string& path) {
+  static const std::string kSuffix = ".dll";
+  if (path.find('/') != std::string::npos || path.size() < kSuffix.size()) return false;
+  for (size_t i = 0; i < kSuffix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(path[path.size() - kSuffix.size() + i])) != kSuffix[i]) return false;
+  return true;
+}
+
 }  // namespace
 
 HMODULE LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD) {
@@ -23,7 +35,7 @@ HMODULE LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD) {
     return nullptr;
   }
   const std::string path = toUtf8Path(lpLibFileName);
-  if (path.empty()) {
+  if (path.empty() || isBareWindowsLibraryName(path)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }

@@ -7,7 +7,11 @@ namespace {
 #ifndef _WIN32
 // The shell's library exists only on Windows; ordinals exist only in PE exports.
 TEST(Module, TheShellLibraryDoesNotLoadAndOrdinalsAreNeverFound) {
-  EXPECT_EQ(LoadLibraryExW(ORV_W("shlwapi.dll"), nullptr, 0), nullptr);
+  for (const WCHAR* name : {ORV_W("shlwapi.dll"), ORV_W("SHLWAPI.DLL")}) {
+    SetLastError(0);
+    EXPECT_EQ(LoadLibraryExW(name, nullptr, 0), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+  }
 
   HMODULE libc = LoadLibraryExW(ORV_W("libc.so.6"), nullptr, 0);
   ASSERT_NE(libc, nullptr);
