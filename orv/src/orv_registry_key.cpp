@@ -5,6 +5,7 @@
 
 #include "orv_catch.h"
 #include "orv_exceptions.h"
+#include "orv_registry_file.h"
 #include "orv_windowsprocess.h"
 
 #define ORV_REGISTRY_KEY_CLASS ORV_W("CORVRegistryKey")
@@ -330,14 +331,10 @@ bool CORVRegistryKey::restore(const CORVWCharString& szImportFileName, DWORD fla
   ORV_CATCH_RETURN(false)
 }
 
-// The registry text format has no implementation yet: both directions fail
-// as the platform does for a call it lacks.
-bool CORVRegistryKey::saveAsText(const CORVWCharString&, bool) {
-  throw CORVRegSaveKeyException(keyText(), ERROR_CALL_NOT_IMPLEMENTED, ORV_REGISTRY_KEY_CLASS, ORV_W("save"),
-                                ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
+bool CORVRegistryKey::saveAsText(const CORVWCharString& szExportFileName, bool bReplaceFile) {
+  return exportRegistryToFile(szExportFileName, m_hRootKey, m_szKeyName, bReplaceFile);
 }
 
-bool CORVRegistryKey::restoreFromText(const CORVWCharString&) {
-  throw CORVRegRestoreKeyException(keyText(), ERROR_CALL_NOT_IMPLEMENTED, ORV_REGISTRY_KEY_CLASS, ORV_W("restore"),
-                                   ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
+bool CORVRegistryKey::restoreFromText(const CORVWCharString& szImportFileName) {
+  return importRegistryFromFile(szImportFileName);
 }

@@ -1,6 +1,6 @@
 // CORVRegistryKey against a registry of the test's own: opening and closing
 // (which operations leave the key open), creation, enumeration, the value
-// records, and the failures of save and restore.
+// records, save and restore in both formats and their failures.
 #include "orv_registry_key.h"
 
 #include <gtest/gtest.h>
@@ -259,15 +259,26 @@ TEST_F(RegistryKeyTest, SaveAndRestoreNeedAFileName) {
       << log_.all();
 }
 
-TEST_F(RegistryKeyTest, TheTextFormatIsNotAvailableYet) {
-  orv_test::setDwordValue(registry_.userKey(), widen("Count"), 1);
+TEST_F(RegistryKeyTest, TheTextFormatSavesTheTreeAndRestoresIt) {
+  orv_test::setDwordValue(registry_.userKey(), widen("Count"), 31);
+  orv_test::setStringValue(registry_.userSubKey("sub"), widen("Name"), widen("abc"));
   CORVRegistryKey key(HKEY_CURRENT_USER, wideString(registry_.userKey().path), KEY_ALL_ACCESS, false, 0);
   const WString file = registry_.folder().wide("export.ini");
-  EXPECT_FALSE(key.save(wideString(file), CORVRegistryKey::kSaveFormatText, true));
-  EXPECT_FALSE(key.restore(wideString(file), CORVRegistryKey::kRestoreFlagsText));
-  EXPECT_FALSE(std::filesystem::exists(registry_.folder().path() / "export.ini"));
-  EXPECT_EQ(log_.linesWith({"Unable to save registry key", "save"}).size(), 1u) << log_.all();
-  EXPECT_EQ(log_.linesWith({"Unable to load registry key", "restore"}).size(), 1u) << log_.all();
+  EXPECT_TRUE(key.save(wideString(file), CORVRegistryKey::kSaveFormatText, true)) << log_.all();
+  EXPECT_FALSE(key.isOpen());
+
+  orv_test::deleteKey(registry_.userKey());
+  EXPECT_TRUE(key.restore(wideString(file), CORVRegistryKey::kRestoreFlagsText)) << log_.all();
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  EXPECT_TRUE(orv_test::getRawValue(registry_.userKey(), widen("Count"), type, data));
+  EXPECT_EQ(data, std::vector<BYTE>({31, 0, 0, 0}));
+  EXPECT_TRUE(orv_test::getRawValue(registry_.userSubKey("sub"), widen("Name"), type, data));
+  EXPECT_EQ(type, DWORD{REG_SZ});
+
+  EXPECT_FALSE(key.restore(registry_.folder().wide("missing.ini").c_str(), CORVRegistryKey::kRestoreFlagsText));
+  orv_test::deleteKey(registry_.userKey());
+  EXPECT_FALSE(key.save(wideString(file), CORVRegistryKey::kSaveFormatText, true)) << "a missing key";
 }
 
 TEST_F(RegistryKeyTest, SavedKeysRestoreIntoAnotherKey) {
