@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
 
 #include "child_process.h"
 #include "registry_setup.h"
@@ -232,4 +235,111 @@ TEST(RegistrySetup, AddsWhatOrvregThenReads) {
   EXPECT_FALSE(registry.remove(key));
 }
 
+// A folder for the files of export and import, and their names as the
+// program sees them (under Wine drive Z: is the root).
+class OrvregFile : public Orvreg {
+ protected:
+  void SetUp() override {
+    Orvreg::SetUp();
+    std::random_device random;
+    folder_ = std::filesystem::temp_directory_path() / ("orvreg_file_" + std::to_string(random()));
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  std::string named(const std::string& name) const {
+    const std::string path = (folder_ / name).string();
+    return orv_e2e::runsUnderWine() ? "Z:" + path : path;
+  }
+  std::string contents(const std::string& name) const {
+    std::ifstream in(folder_ / name, std::ios::binary);
+    return withoutCarriageReturns(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+  }
+  void write(const std::string& name, const std::string& text) const {
+    std::ofstream(folder_ / name, std::ios::binary) << text;
+  }
+  // "[HKEY_CURRENT_USER\...]" for key_ or a key below it.
+  std::string section(const std::string& below = "") const { return "[" + shown(below) + "]"; }
+
+  std::filesystem::path folder_;
+};
+
+TEST_F(OrvregFile, ExportWritesTheTreeAndImportBringsItBack) {
+  expectDone(orvreg({"add", key_, "/v", "Count", "/t", "REG_DWORD", "/d", "31", "/f"}));
+  expectDone(orvreg({"add", key_, "/v", "Name", "/d", "say \"hi\"", "/f"}));
+  expectDone(orvreg({"add", key_ + "\\Sub", "/v", "Bytes", "/t", "REG_BINARY", "/d", "0aFF10", "/f"}));
+  expectDone(orvreg({"add", key_ + "\\Sub", "/v", "List", "/t", "REG_MULTI_SZ", "/d", "a\\0b", "/f"}));
+  expectDone(orvreg({"add", key_ + "\\Empty", "/f"}));
+
+  expectDone(orvreg({"export", key_, named("tree.ini")}));
+  std::string text = contents("tree.ini");
+  text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
+  // Lines joined, blank lines dropped: the platforms differ only in those.
+  std::string expected;
+  for (const std::string& line :
+       {section(), std::string("Count=REG_DWORD:0x0000001F"), std::string("Name=REG_SZ:\"say \"hi\"\""), section("Sub"),
+        std::string("List=REG_SZ_MULTI:61 00 00 00,62 00 00 00"), std::string("Bytes=REG_BINARY:0A FF 10 00 00")})
+    expected += line;
+  EXPECT_EQ(text, expected);
+
+  expectDone(orvreg({"delete", key_, "/f"}));
+  expectDone(orvreg({"import", named("tree.ini")}));
+  // Each value alone: the order of values in a key is the registry's own.
+  const std::pair<std::string, std::string> values[] = {
+      {"", "Count    REG_DWORD    0x1f"},
+      {"", "Name    REG_SZ    say \"hi\""},
+      {"Sub", "Bytes    REG_BINARY    0AFF10"},
+      {"Sub", "List    REG_MULTI_SZ    a\\0b"},
+  };
+  for (const auto& value : values) {
+    const std::string name = value.second.substr(0, value.second.find(' '));
+    const CommandResult result = orvreg({"query", value.first.empty() ? key_ : key_ + "\\" + value.first, "/v", name});
+    EXPECT_EQ(result.output, "\n" + shown(value.first) + "\n    " + value.second + "\n\n");
+  }
+  EXPECT_EQ(orvreg({"query", key_ + "\\Empty"}).exitCode, 1) << "a key without values has no section";
+}
+
+TEST_F(OrvregFile, AnExistingFileIsReplacedOnlyWhenConfirmed) {
+  skipUnderWine();
+  expectDone(orvreg({"add", key_, "/v", "V", "/t", "REG_DWORD", "/d", "1", "/f"}));
+  write("kept.ini", "[other]\nx=1\n");
+  CommandResult result = orvreg({"export", key_, named("kept.ini")}, "n\n");
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.output.find("already exists"), std::string::npos) << result.output;
+  EXPECT_EQ(contents("kept.ini"), "[other]\nx=1\n");
+
+  expectDone(orvreg({"export", key_, named("kept.ini"), "/y"}));
+  EXPECT_EQ(contents("kept.ini").find("[other]"), std::string::npos) << "replaced, not added to";
+}
+
+TEST_F(OrvregFile, FailuresExitWithOneAndSayWhy) {
+  skipUnderWine();
+  expectDone(orvreg({"add", key_, "/v", "V", "/t", "REG_DWORD", "/d", "1", "/f"}));
+  write("bad.ini", section() + "\nGood=REG_DWORD:2\nBad=REG_DWORD:xyz\n");
+  const struct {
+    std::vector<std::string> args;
+    std::string reason;
+  } cases[] = {
+      {{"export", key_}, "Invalid syntax. Type \"orvreg export /?\" for help."},
+      {{"export", key_, named("x.ini"), "/f"}, "Invalid syntax. Type \"orvreg export /?\" for help."},
+      {{"export", "HKXX\\Software", named("x.ini")}, "Invalid system key"},
+      {{"export", key_ + "\\Missing", named("x.ini")}, "Unable to find the specified registry key"},
+      {{"import"}, "Invalid syntax. Type \"orvreg import /?\" for help."},
+      {{"import", named("a.ini"), named("b.ini")}, "Invalid syntax. Type \"orvreg import /?\" for help."},
+      {{"import", named("missing.ini")}, "Unable to open the file " + named("missing.ini")},
+      {{"import", named("bad.ini")}, "Not every line of the file could be imported"},
+  };
+  for (const auto& c : cases) {
+    const CommandResult result = orvreg(c.args);
+    EXPECT_EQ(result.exitCode, 1) << c.reason;
+    EXPECT_EQ(result.error, "orvreg: " + c.reason + "\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "x.ini"));
+  EXPECT_EQ(orvreg({"query", key_, "/v", "Good"}).output, "\n" + shown() + "\n    Good    REG_DWORD    0x2\n\n")
+      << "the good lines of a file with bad ones are imported";
+}
+
 }  // namespace
+

@@ -94,6 +94,22 @@ bool parseOptions(const std::vector<WString>& args, const char* verb, RegCommand
   return true;
 }
 
+// export KEY FILE [/y] and import FILE. The file name is taken as it is: on
+// Linux a full path begins with "/".
+bool parseFileCommand(const std::vector<WString>& args, const char* verb, RegCommand* command, std::string* reason) {
+  const bool exporting = command->verb == Verb::kExport;
+  const size_t fileAt = exporting ? 2 : 1;
+  const bool overwrite = exporting && args.size() == fileAt + 2 && same(args[fileAt + 1], ORV_W("/y"));
+  if (args.size() <= fileAt || (exporting && isOption(args[1])) || (args.size() > fileAt + 1 && !overwrite)) {
+    *reason = syntaxError(verb);
+    return false;
+  }
+  if (exporting && !parseKey(args[1], command, reason)) return false;
+  command->fileName = args[fileAt];
+  command->force = overwrite;
+  return true;
+}
+
 }  // namespace
 
 bool parseRegCommand(const std::vector<WString>& args, RegCommand* command, std::string* reason) {
@@ -113,6 +129,12 @@ bool parseRegCommand(const std::vector<WString>& args, RegCommand* command, std:
   } else if (same(args[0], ORV_W("delete"))) {
     command->verb = Verb::kDelete;
     verb = "delete";
+  } else if (same(args[0], ORV_W("export"))) {
+    command->verb = Verb::kExport;
+    verb = "export";
+  } else if (same(args[0], ORV_W("import"))) {
+    command->verb = Verb::kImport;
+    verb = "import";
   } else {
     *reason = "Invalid operation [" + toUtf8(args[0]) + "]. Type \"orvreg /?\" for help.";
     return false;
@@ -121,6 +143,8 @@ bool parseRegCommand(const std::vector<WString>& args, RegCommand* command, std:
     command->verb = Verb::kHelp;
     return true;
   }
+  if (command->verb == Verb::kExport || command->verb == Verb::kImport)
+    return parseFileCommand(args, verb, command, reason);
   if (args.size() < 2 || isOption(args[1])) {
     *reason = syntaxError(verb);
     return false;

@@ -2,6 +2,8 @@
 //   orvreg add KEY [/v NAME | /ve] [/t TYPE] [/s SEPARATOR] [/d DATA] [/f]
 //   orvreg query KEY [/v NAME | /ve] [/s]
 //   orvreg delete KEY [/v NAME | /ve | /va] [/f]
+//   orvreg export KEY FILE [/y]
+//   orvreg import FILE
 #pragma once
 
 #include <string>
@@ -13,7 +15,7 @@ namespace orvreg {
 
 using WString = std::basic_string<WCHAR>;
 
-enum class Verb { kHelp, kAdd, kQuery, kDelete };
+enum class Verb { kHelp, kAdd, kQuery, kDelete, kExport, kImport };
 enum class ValueChoice { kNone, kNamed, kDefault, kAll };
 
 struct RegCommand {
@@ -29,8 +31,9 @@ struct RegCommand {
   WString separator;
   bool dataGiven = false;
   WString data;
-  bool force = false;
+  bool force = false;     // /f, and export's /y
   bool recurse = false;  // query /s
+  WString fileName;      // export and import
 };
 
 // False with a one-line reason when the arguments (without the program

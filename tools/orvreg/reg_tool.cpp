@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "orv_paths.h"
+#include "orv_registry_key.h"
 #include "value_text.h"
 
 namespace orvreg {
@@ -16,6 +18,8 @@ const char kUsage[] =
     "             [/s SEPARATOR] [/d DATA] [/f]\n"
     "  orvreg query KEY [/v NAME | /ve] [/s]\n"
     "  orvreg delete KEY [/v NAME | /ve | /va] [/f]\n"
+    "  orvreg export KEY FILE [/y]   (the key and its subkeys as a profile file)\n"
+    "  orvreg import FILE\n"
     "KEY is ROOT\\Subkey, ROOT one of HKLM, HKCU, HKCR, HKU, HKCC or their long names.\n";
 
 const char kDone[] = "The operation completed successfully.\n";
@@ -241,6 +245,50 @@ int remove(const RegCommand& command) {
   return 0;
 }
 
+// The profile calls look for a bare file name in the Windows folder; the
+// tool takes it from the current folder, as reg.exe does. Windows takes "/"
+// for a separator too.
+CORVWCharString profilePath(const WString& fileName) {
+  if (fileName.find(orv_platform::kPathSeparator) != WString::npos || fileName.find(ORV_W('/')) != WString::npos ||
+      orv_platform::isRootedPath(fileName.c_str()))
+    return CORVWCharString(fileName.c_str());
+  const WCHAR here[] = {ORV_W('.'), orv_platform::kPathSeparator, 0};
+  return CORVWCharString(here) + CORVWCharString(fileName.c_str());
+}
+
+// Through the registry key's text save and restore, which read and write
+// the file as a profile file.
+int exportToFile(const RegCommand& command) {
+  HKEY key = nullptr;
+  const LONG status = RegOpenKeyExW(command.root, command.path.c_str(), 0, KEY_READ, &key);
+  if (status != ERROR_SUCCESS) return fail(reasonFor(status, false));
+  RegCloseKey(key);
+  if (GetFileAttributesW(command.fileName.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      !confirmed(command, "File " + toUtf8(command.fileName) + " already exists. Overwrite")) {
+    return fail("The operation was cancelled");
+  }
+  CORVRegistryKey source(command.root, CORVWCharString(command.path.c_str()), KEY_READ, false, 0);
+  if (!source.save(profilePath(command.fileName), CORVRegistryKey::kSaveFormatText, true)) {
+    return fail("Not every value or key could be written to the file");
+  }
+  say(kDone);
+  return 0;
+}
+
+int importFromFile(const RegCommand& command) {
+  const DWORD attributes = GetFileAttributesW(command.fileName.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return fail("Unable to open the file " + toUtf8(command.fileName));
+  }
+  // The file names its own keys; the object only carries the call.
+  CORVRegistryKey target(HKEY_CURRENT_USER, CORVWCharString(), KEY_READ, false, 0);
+  if (!target.restore(profilePath(command.fileName), CORVRegistryKey::kRestoreFlagsText)) {
+    return fail("Not every line of the file could be imported");
+  }
+  say(kDone);
+  return 0;
+}
+
 }  // namespace
 
 int runRegCommand(const RegCommand& command) {
@@ -251,6 +299,10 @@ int runRegCommand(const RegCommand& command) {
       return query(command);
     case Verb::kDelete:
       return remove(command);
+    case Verb::kExport:
+      return exportToFile(command);
+    case Verb::kImport:
+      return importFromFile(command);
     case Verb::kHelp:
       break;
   }
