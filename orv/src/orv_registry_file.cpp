@@ -54,6 +54,22 @@ bool holdsAnyOf(const CORVWCharString& text, const WCHAR* characters) {
 
 // ---- Export
 
+// The profile calls write a new file in the ANSI code page on Windows and
+// in UTF-8 elsewhere: text the conversion changes (characters outside the
+// code page, a lone surrogate) would come back as something else.
+bool survivesFileEncoding(const CORVWCharString& text) {
+  const int length = static_cast<int>(text.getLength());
+  if (length == 0) return true;
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, text.getBuffer(), length, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return false;
+  CORVBuffer<BYTE> encoded(static_cast<ULONG>(bytes));
+  LPSTR narrow = reinterpret_cast<LPSTR>(encoded.getBuffer());
+  if (WideCharToMultiByte(CP_ACP, 0, text.getBuffer(), length, narrow, bytes, nullptr, nullptr) != bytes) return false;
+  CORVBuffer<WCHAR> decoded(static_cast<ULONG>(length) + 1);
+  return MultiByteToWideChar(CP_ACP, 0, narrow, bytes, decoded.getBuffer(), length + 1) == length &&
+         CORVWCharString(decoded) == text;
+}
+
 // Every other root is written as the current user's.
 CORVWCharString sectionNameOf(HKEY hRootKey, const CORVWCharString& keyPath) {
   CORVWCharString section(ORV_W("HKEY_CURRENT_USER"));
@@ -66,7 +82,8 @@ CORVWCharString sectionNameOf(HKEY hRootKey, const CORVWCharString& keyPath) {
 // its own; the platform drops blanks at the ends of names.
 bool isWritableSection(const CORVWCharString& section) {
   const ULONG length = section.getLength();
-  return !holdsAnyOf(section, ORV_W("\r\n")) && length != 0 && !isBlank(section.getBuffer()[length - 1]);
+  return !holdsAnyOf(section, ORV_W("\r\n")) && length != 0 && !isBlank(section.getBuffer()[length - 1]) &&
+         survivesFileEncoding(section);
 }
 
 // Besides that, a line is read up to its first "=" and one that begins with
@@ -76,7 +93,7 @@ bool isWritableValueName(const CORVWCharString& name) {
   if (length == 0) return true;
   const WCHAR first = name.getBuffer()[0];
   return !holdsAnyOf(name, ORV_W("=\r\n")) && first != ORV_W('[') && first != ORV_W(';') && !isBlank(first) &&
-         !isBlank(name.getBuffer()[length - 1]);
+         !isBlank(name.getBuffer()[length - 1]) && survivesFileEncoding(name);
 }
 
 WCHAR hexDigit(ULONG ulValue) { return static_cast<WCHAR>(ulValue < 10 ? ORV_W('0') + ulValue : ORV_W('A') + ulValue - 10); }
@@ -128,7 +145,7 @@ bool entryOf(const CORVRegistryValent& value, CORVWCharString& entry) {
     case REG_EXPAND_SZ: {
       const CORVWCharString text = value.getText();
       entry = quoted(value.m_type == REG_SZ ? kStringTag : kExpandTag, text);
-      return !holdsAnyOf(text, ORV_W("\r\n"));
+      return !holdsAnyOf(text, ORV_W("\r\n")) && survivesFileEncoding(text);
     }
     case REG_MULTI_SZ:
       entry = CORVWCharString(kMultiTag) + CORVWCharString(ORV_W(":")) + multiStringCodes(value);

@@ -131,10 +131,26 @@ TEST_F(RegistryFileTest, TheResultSaysWhetherEverythingWasWritten) {
   orv_test::setStringValue(key(), widen("broken"), widen("x\r\n[HKEY_LOCAL_MACHINE\\Software\\Evil]\r\nv=REG_SZ:\"1\""));
   for (const char* name : {"a=b", " lead", "trail ", "[header", ";comment"})
     orv_test::setDwordValue(key(), widen(name), 2);
+  orv_test::setStringValue(key(), widen("lone"), WString(1, static_cast<WCHAR>(0xD800)));  // no encoding holds it
   EXPECT_FALSE(exportKey());
   const std::vector<std::string> expected = {section(), "top=REG_DWORD:0x00000001", section("sub\\deeper"),
                                              "d=REG_DWORD:0x00000001"};
   EXPECT_EQ(fileLines(), expected);
+}
+
+TEST_F(RegistryFileTest, TextOutsideTheFilesEncodingIsNeverChangedSilently) {
+  // UTF-8 holds it; Windows' ANSI code pages mostly do not.
+  WString text = widen("x");
+  text.push_back(static_cast<WCHAR>(0x4E2D));
+  orv_test::setStringValue(key(), widen("text"), text);
+  const auto before = valueOf(key(), "text");
+  const bool exported = exportKey();
+  orv_test::deleteKey(key());
+  importRegistryFromFile(file());
+  if (exported)
+    EXPECT_EQ(valueOf(key(), "text"), before) << "exported, so it comes back";
+  else
+    EXPECT_EQ(valueOf(key(), "text").first, DWORD{REG_NONE}) << "left out, and the export said so";
 }
 
 TEST_F(RegistryFileTest, TheExportCreatesTheFilesFolder) {
