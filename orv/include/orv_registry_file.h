@@ -21,8 +21,9 @@
 
 // Writes the key hRootKey\szKeyName and its subkeys into fileName, creating
 // the file's folder when needed; bReplaceFile deletes the file first. True
-// when everything was written; false when the key is missing, or when a
-// value or a key could not be written (text holding a line break or
+// when everything was written; false when the key is missing, holds values
+// of other types (which are not written), or when a value or a key could
+// not be written (text holding a line break or
 // characters the file's encoding cannot hold, a value name the file cannot
 // give back as it is), while the rest is still written.
 bool exportRegistryToFile(const CORVWCharString& fileName, HKEY hRootKey, const CORVWCharString& szKeyName,

@@ -158,9 +158,11 @@ bool entryOf(const CORVRegistryValent& value, CORVWCharString& entry) {
 }
 
 // Writes the values of the five types, type by type; false when one is
-// left out or not written.
+// left out or not written, or when the key holds values of other types,
+// which the file has no tag for.
 bool writeValues(CORVIni& ini, const CORVWCharString& section, CORVRegistryValentList& values) {
   static const DWORD kTypeOrder[] = {REG_DWORD, REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY};
+  ULONG ofTheFiveTypes = 0;
   bool complete = true;
   for (const DWORD type : kTypeOrder) {
     values.moveFirst();
@@ -168,12 +170,13 @@ bool writeValues(CORVIni& ini, const CORVWCharString& section, CORVRegistryValen
          value = values.moveNext() ? values.getCurrentData() : nullptr) {
       if (value->m_type != type) continue;
       CORVWCharString entry;
-      const bool written = isWritableValueName(value->m_name) && entryOf(*value, entry) &&
-                           ini.setProfileString(section, value->m_name, entry);
-      complete = complete && written;
+      const bool isWritten = isWritableValueName(value->m_name) && entryOf(*value, entry) &&
+                             ini.setProfileString(section, value->m_name, entry);
+      complete = complete && isWritten;
+      ++ofTheFiveTypes;
     }
   }
-  return complete;
+  return complete && ofTheFiveTypes == values.getCount();
 }
 
 bool exportKey(CORVIni& ini, HKEY hRootKey, const CORVWCharString& keyPath) {
