@@ -12,6 +12,9 @@ foreach(kind ANSWERING THROWING REFUSING BARE)
   target_link_libraries(orv_test_policy_${name} PRIVATE orv)
   set_target_properties(orv_test_policy_${name} PROPERTIES PREFIX ""
     OUTPUT_NAME ${name} LIBRARY_OUTPUT_DIRECTORY ${ORV_TEST_POLICY_DIR})
+  if(NOT WIN32)
+    target_link_options(orv_test_policy_${name} PRIVATE -Wl,-z,nodelete)  # as modules/policy
+  endif()
   add_dependencies(orv_unit_tests orv_test_policy_${name})
 endforeach()
 
