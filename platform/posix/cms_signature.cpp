@@ -51,16 +51,22 @@ bool isDetachedWithOneSigner(CMS_ContentInfo* message) {
   return signers != nullptr && sk_CMS_SignerInfo_num(signers) == 1;
 }
 
+// An anchor file holds a few certificates; read whole, in one call, not
+// through an unbuffered stream that the PEM reader takes one byte at a time.
+constexpr size_t kMaxAnchorFileBytes = 1u << 20;
+
 void addAnchorsFrom(int fd, X509_STORE* anchors) {
-  BioPtr stream(BIO_new_fd(fd, BIO_CLOSE));
-  if (!stream) {
-    close(fd);
-    return;
-  }
+  std::string bytes;
+  const bool read = readUpTo(fd, kMaxAnchorFileBytes, bytes);
+  close(fd);
+  if (!read || bytes.size() > kMaxAnchorFileBytes) return;
+  BioPtr stream(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
+  if (!stream) return;
   while (X509* certificate = PEM_read_bio_X509(stream.get(), nullptr, nullptr, nullptr)) {
     X509_STORE_add_cert(anchors, certificate);
     X509_free(certificate);
   }
+  ERR_clear_error();  // the end of the file reads as a "no start line" error
 }
 
 X509StorePtr loadTrustAnchors() {
