@@ -1,0 +1,117 @@
+#include "orv_user_file.h"
+
+#include <windows.h>
+#include <sddl.h>
+
+#include <atomic>
+#include <string>
+
+namespace orv_platform {
+namespace {
+
+std::wstring widen(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(units > 0 ? units : 0), L'\0');
+  if (units > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), units);
+  return wide;
+}
+
+std::string narrow(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0)
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
+// A protected access list that lets the file's owner alone in. When it
+// cannot be built the file takes its folder's list, which in the user's
+// profile is the user's own.
+class OwnerOnly {
+ public:
+  OwnerOnly() {
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;OW)", SDDL_REVISION_1, &descriptor_,
+                                                             nullptr)) {
+      attributes_.nLength = sizeof attributes_;
+      attributes_.lpSecurityDescriptor = descriptor_;
+      attributes_.bInheritHandle = FALSE;
+    }
+  }
+  ~OwnerOnly() {
+    if (descriptor_ != nullptr) LocalFree(descriptor_);
+  }
+  OwnerOnly(const OwnerOnly&) = delete;
+  OwnerOnly& operator=(const OwnerOnly&) = delete;
+  SECURITY_ATTRIBUTES* attributes() { return descriptor_ != nullptr ? &attributes_ : nullptr; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_{};
+};
+
+class WindowsFileLock : public FileLock {
+ public:
+  explicit WindowsFileLock(HANDLE file) : file_(file) {}
+  ~WindowsFileLock() override {
+    OVERLAPPED whole{};
+    UnlockFileEx(file_, 0, MAXDWORD, MAXDWORD, &whole);
+    CloseHandle(file_);
+  }
+
+ private:
+  HANDLE file_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> FileLock::acquire(const std::string& path) {
+  OwnerOnly security;
+  HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, security.attributes(), OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  OVERLAPPED whole{};
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  return std::make_unique<WindowsFileLock>(file);
+}
+
+bool replaceFile(const std::string& path, const std::string& bytes) {
+  static std::atomic<unsigned> counter{0};
+  const std::wstring target = widen(path);
+  const std::wstring temporary =
+      target + L"." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(++counter) + L".tmp";
+  OwnerOnly security;
+  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, security.attributes(), CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool written = true;
+  for (size_t done = 0; written && done < bytes.size();) {
+    const DWORD chunk = static_cast<DWORD>(bytes.size() - done > (1u << 30) ? (1u << 30) : bytes.size() - done);
+    DWORD wrote = 0;
+    written = WriteFile(file, bytes.data() + done, chunk, &wrote, nullptr) && wrote == chunk;
+    done += wrote;
+  }
+  written = written && FlushFileBuffers(file);
+  const bool closed = CloseHandle(file) != FALSE;
+  if (!written || !closed ||
+      !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileW(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string userDataFolder() {
+  wchar_t folder[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  return narrow(std::wstring(folder, length));
+}
+
+}  // namespace orv_platform
