@@ -1,0 +1,94 @@
+// The two exports of the interface module. Each record belongs to the
+// origin of the page it was saved from; its identity is the origin it was
+// first saved under. The first flag byte is 1 when the page's title is not
+// the one the record was saved from.
+#include <type_traits>
+
+#include "orvpwm_interface.h"
+#include "page_origin.h"
+#include "record_store.h"
+
+namespace {
+
+std::string utf8Of(const CORVWCharString* text) {
+  if (text == nullptr || text->getLength() == 0) return std::string();
+  const int length = static_cast<int>(text->getLength());
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text->getBuffer(), length, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return std::string();
+  std::string out(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text->getBuffer(), length, out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
+CORVWCharString wideOf(const std::string& text) {
+  if (text.empty()) return CORVWCharString();
+  const int size = static_cast<int>(text.size());
+  const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  if (units <= 0) return CORVWCharString();
+  CORVBuffer<WCHAR> wide(static_cast<ULONG>(units) + 1);
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.getBuffer(), units);
+  return CORVWCharString(wide);
+}
+
+std::vector<std::string> stringsOf(CORVWCharStringList* list) {
+  std::vector<std::string> strings;
+  if (list == nullptr || !list->moveFirst()) return strings;
+  do {
+    strings.push_back(utf8Of(list->getCurrentData()));
+  } while (list->moveNext());
+  list->moveFirst();
+  return strings;
+}
+
+bool appendAll(const std::vector<std::string>& strings, CORVWCharStringList* list) {
+  for (const std::string& text : strings)
+    if (!list->addTail(wideOf(text))) return false;
+  return true;
+}
+
+}  // namespace
+
+ORV_MODULE_EXPORT bool loadRecord(void*, void*, CORVWCharString* pszUrl, CORVWCharString* pszTitle, BYTE* pbFlags,
+                                  BYTE* pbAutoSubmit, CORVWCharString* pszRecord, CORVWCharStringList* pPwFields,
+                                  CORVWCharStringList* pPwValues, CORVWCharStringList* pTextFields,
+                                  CORVWCharStringList* pTextValues) {
+  try {
+    if (pbFlags == nullptr || pbAutoSubmit == nullptr || pszRecord == nullptr || pPwFields == nullptr ||
+        pPwValues == nullptr || pTextFields == nullptr || pTextValues == nullptr)
+      return false;
+    const std::string origin = pageOrigin(utf8Of(pszUrl));
+    if (origin.empty()) return false;
+    StoredRecord record;
+    if (!RecordStore(RecordStore::defaultFolder()).find(origin, record)) return false;
+    *pbFlags = utf8Of(pszTitle) != record.title ? 1 : 0;
+    *pbAutoSubmit = record.autoSubmit ? 1 : 0;
+    *pszRecord = wideOf(record.identity);
+    return appendAll(record.pwFields, pPwFields) && appendAll(record.pwValues, pPwValues) &&
+           appendAll(record.textFields, pTextFields) && appendAll(record.textValues, pTextValues);
+  } catch (...) {
+    return false;  // nothing may unwind into the host
+  }
+}
+
+ORV_MODULE_EXPORT bool createRecord(void*, CORVWCharString* pszUrl, CORVWCharString* pszTitle,
+                                    CORVWCharStringList* pPwFields, CORVWCharStringList* pPwValues,
+                                    CORVWCharStringList* pTextFields, CORVWCharStringList* pTextValues) {
+  try {
+    const std::string origin = pageOrigin(utf8Of(pszUrl));
+    if (origin.empty()) return false;
+    StoredRecord record;
+    record.identity = origin;
+    record.title = utf8Of(pszTitle);
+    record.pwFields = stringsOf(pPwFields);
+    if (record.pwFields.empty()) return false;  // a login without a password field is no record
+    record.pwValues = stringsOf(pPwValues);
+    record.textFields = stringsOf(pTextFields);
+    record.textValues = stringsOf(pTextValues);
+    return RecordStore(RecordStore::defaultFolder()).store(origin, record);
+  } catch (...) {
+    return false;
+  }
+}
+
+static_assert(std::is_same_v<decltype(&loadRecord), ORVPWM_LOAD_RECORD_FN>, "loadRecord keeps its contract");
+static_assert(std::is_same_v<decltype(&createRecord), ORVPWM_CREATE_RECORD_FN>, "createRecord keeps its contract");
