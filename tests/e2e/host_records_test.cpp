@@ -1,0 +1,338 @@
+// The record path end to end: the built host with the reference interface
+// module (its store in a scratch folder), the reference policy module signed
+// with a throw-away "HALVIK" certificate, and the password manager stand-in,
+// all on a throw-away registry. Runs against the Linux and the Windows build.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "child_process.h"
+#include "registry_setup.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+using orv_e2e::ChildProcess;
+using orv_e2e::frame;
+
+const char kProductKey[] = "HKLM\\Software\\Halvik\\Password Manager";
+const char kModulesKey[] = "HKLM\\Software\\Halvik\\Password Manager\\Modules";
+const char kPolicyKey[] = "HKLM\\Software\\Halvik\\Password Manager\\Policy";
+const char kMetroKey[] = "HKCU\\Software\\Google\\Chrome\\Metro";
+constexpr int kAutoSubmitPassed = 1 << 20;
+
+std::string binFolder() {
+  const char* folder = std::getenv("ORV_BIN_DIR");
+  return std::filesystem::absolute(folder != nullptr ? folder : "build/bin").lexically_normal().string();
+}
+
+// A path as the programs under test see it: under Wine, drive Z: is the root.
+std::string forPrograms(const std::filesystem::path& path) {
+  if (!orv_e2e::runsUnderWine()) return path.string();
+  std::string windows = "Z:" + path.string();
+  std::replace(windows.begin(), windows.end(), '/', '\\');
+  return windows;
+}
+
+std::string folderForPrograms(const std::filesystem::path& path) {
+  return forPrograms(path) + (orv_e2e::runsUnderWine() ? "\\" : "/");
+}
+
+// The password manager stand-in, running until the object goes.
+class StandIn {
+ public:
+  StandIn() {
+    std::vector<std::string> argv;
+    if (orv_e2e::runsUnderWine()) argv.push_back("wine");
+    argv.push_back(binFolder() + "/password_manager.exe");
+    std::vector<char*> pointers;
+    for (std::string& word : argv) pointers.push_back(word.data());
+    pointers.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (posix_spawnp(&pid_, pointers[0], &actions, nullptr, pointers.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_GT(pid_, 0) << "cannot start the stand-in";
+    // Wine needs a moment before the process shows in other processes' snapshots.
+    std::this_thread::sleep_for(orv_e2e::runsUnderWine() ? 1500ms : 100ms);
+  }
+  ~StandIn() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  StandIn(const StandIn&) = delete;
+  StandIn& operator=(const StandIn&) = delete;
+
+ private:
+  pid_t pid_ = -1;
+};
+
+struct Reply {
+  std::string body;
+  bool received = false;
+};
+
+class HostRecordsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::random_device random;
+    scratch_ = new std::filesystem::path(std::filesystem::temp_directory_path() /
+                                         ("orv_host_records_" + std::to_string(random())));
+    std::filesystem::create_directories(*scratch_);
+    // A signed copy of the reference policy module, outside the build's folder.
+    const std::string suffix = orv_e2e::runsUnderWine() ? ".dll" : ".so";
+    const std::filesystem::path original = binFolder() + "/orvpwm_policy" + suffix;
+    *signedPolicy() = *scratch_ / ("orvpwm_policy" + suffix);
+    *unsignedPolicy() = *scratch_ / ("unsigned_policy" + suffix);
+    std::filesystem::copy_file(original, *signedPolicy());
+    std::filesystem::copy_file(original, *unsignedPolicy());
+    trustFolder() = *scratch_ / "trust";
+    const orv_e2e::CommandResult signing =
+        orv_e2e::runCommand({ORV_SOURCE_DIR "/scripts/sign-module", signedPolicy()->string(), trustFolder().string()});
+    ASSERT_EQ(signing.exitCode, 0) << signing.output << signing.error;
+  }
+  static void TearDownTestSuite() {
+    std::error_code ignored;
+    std::filesystem::remove_all(*scratch_, ignored);
+    delete scratch_;
+  }
+  static std::filesystem::path* signedPolicy() {
+    static std::filesystem::path path;
+    return &path;
+  }
+  static std::filesystem::path* unsignedPolicy() {
+    static std::filesystem::path path;
+    return &path;
+  }
+  static std::filesystem::path& trustFolder() {
+    static std::filesystem::path path;
+    return path;
+  }
+
+  void SetUp() override {
+    registry_.emplace();
+    for (const char* key : {kProductKey, kMetroKey}) {
+      registry_->remove(key);  // left by an interrupted run
+      registry_->track(key);
+    }
+    if (!orv_e2e::runsUnderWine()) {
+      // The Linux trust check reads the anchors from the registry's folder.
+      std::filesystem::create_directories(std::filesystem::path(registry_->folder()) / "trust");
+      for (const auto& entry : std::filesystem::directory_iterator(trustFolder()))
+        std::filesystem::copy_file(entry.path(), std::filesystem::path(registry_->folder()) / "trust" /
+                                                     entry.path().filename());
+    }
+    store_ = *scratch_ / ("store_" + std::to_string(counter_++));
+    installInterface(binFolder());
+    registry_->add(kModulesKey, "AppPolicy", "REG_SZ", forPrograms(*signedPolicy()));
+  }
+  void TearDown() override { registry_.reset(); }
+
+  void installInterface(const std::string& folder) {
+    registry_->add(kProductKey, "InstallPath", "REG_SZ", folderForPrograms(folder));
+  }
+
+  ChildProcess startHost() {
+    return ChildProcess("pwm_chrome_extension_host", {}, {"ORVPWM_RECORDS_DIR=" + forPrograms(store_)});
+  }
+
+  // Sends one message and waits for its reply (or for a short silence).
+  static Reply exchange(ChildProcess& host, const std::string& message, std::chrono::milliseconds wait = 5s) {
+    host.write(frame(message));
+    Reply reply;
+    const std::string length = host.read(4, wait);
+    if (length.size() != 4) return reply;
+    uint32_t size = 0;
+    std::memcpy(&size, length.data(), 4);
+    reply.body = host.read(size, 10s);
+    reply.received = true;
+    return reply;
+  }
+
+  // Every reply of a whole conversation; the host ends at the end of input.
+  std::vector<std::string> converse(const std::vector<std::string>& messages) {
+    ChildProcess host = startHost();
+    std::string input;
+    for (const std::string& message : messages) input += frame(message);
+    host.write(input);
+    host.closeInput();
+    const std::string output = host.readToEnd(60s);
+    EXPECT_EQ(host.wait(30s), std::optional<int>(0));
+    std::vector<std::string> replies;
+    for (size_t at = 0; at + 4 <= output.size();) {
+      uint32_t size = 0;
+      std::memcpy(&size, output.data() + at, 4);
+      replies.push_back(output.substr(at + 4, size));
+      at += 4 + size;
+    }
+    return replies;
+  }
+
+  static int returnOf(const std::string& reply) {
+    const size_t at = reply.find("\"RETURN\":");
+    return at == std::string::npos ? -1 : std::atoi(reply.c_str() + at + 9);
+  }
+
+  static std::filesystem::path* scratch_;
+  static int counter_;
+  std::optional<orv_e2e::RegistrySetup> registry_;
+  std::filesystem::path store_;
+};
+
+std::filesystem::path* HostRecordsTest::scratch_ = nullptr;
+int HostRecordsTest::counter_ = 0;
+
+const std::string kCreate =
+    R"({"COMMAND":"CREATE_BROWSER_RECORD","SITE_URL":"https://login.example.com/signin","SITE_TITLE":"Sign in",)"
+    R"("PW_FIELDS":["password","pin"],"PW_VALUES":["s3cret","1234"],"TEXT_FIELDS":["user"],"TEXT_VALUES":["alice"]})";
+const std::string kLoad =
+    R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://login.example.com/again","SITE_TITLE":"Sign in"})";
+
+TEST_F(HostRecordsTest, AStoredRecordComesBackInOrderWithReturnPacked) {
+  StandIn standIn;
+  const std::vector<std::string> replies = converse({kCreate, kLoad});
+  ASSERT_EQ(replies.size(), 1u) << "only the load is answered";
+  EXPECT_EQ(replies[0],
+            "{\"COMMAND\":\"LOAD_BROWSER_RECORD\",\"PW_FIELD_ARRAY\":[\"password\",\"pin\"],"
+            "\"PW_VALUE_ARRAY\":[\"s3cret\",\"1234\"],\"RETURN\":" +
+                std::to_string(2 | (1 << 8) | kAutoSubmitPassed) +
+                ",\"TEXT_FIELD_ARRAY\":[\"user\"],\"TEXT_VALUE_ARRAY\":[\"alice\"],"
+                "\"URL\":\"https://login.example.com/again\"}");
+}
+
+TEST_F(HostRecordsTest, TheGuardHoldsAutoSubmitBackForTheSameRecordWithinTheInterval) {
+  StandIn standIn;
+  ChildProcess host = startHost();
+  EXPECT_FALSE(exchange(host, kCreate, 1s).received);
+  exchange(host, R"({"COMMAND":"CREATE_BROWSER_RECORD","SITE_URL":"https://other.example/","PW_FIELDS":["p"]})", 1s);
+  const std::string other = R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://other.example/x"})";
+  struct Step {
+    const char* what;
+    const std::string* message;
+    const char* interval;  // the policy's AutoSubmitTimeInterval; null: leave it
+    const char* type;
+    bool passes;
+  } steps[] = {
+      {"first load", &kLoad, nullptr, nullptr, true},
+      {"same record within the default interval", &kLoad, nullptr, nullptr, false},
+      {"a different record", &other, nullptr, nullptr, true},
+      {"back to the first record", &kLoad, nullptr, nullptr, true},
+      {"same record again, interval 0 and a second later", &kLoad, "0", "REG_DWORD", true},
+      {"a different record while the interval getter fails", &other, "30", "REG_SZ", false},
+  };
+  for (const Step& step : steps) {
+    if (step.interval != nullptr) {
+      registry_->add(kPolicyKey, "AutoSubmitTimeInterval", step.type, step.interval);
+      std::this_thread::sleep_for(1100ms);
+    }
+    const Reply reply = exchange(host, *step.message);
+    ASSERT_TRUE(reply.received) << step.what;
+    EXPECT_EQ(returnOf(reply.body) & kAutoSubmitPassed, step.passes ? kAutoSubmitPassed : 0) << step.what;
+  }
+  host.closeInput();
+  EXPECT_EQ(host.wait(30s), std::optional<int>(0));
+}
+
+TEST_F(HostRecordsTest, NothingIsAnsweredWhenTheManagerIsNotReady) {
+  {
+    StandIn standIn;
+    converse({kCreate});
+  }
+  EXPECT_TRUE(converse({kLoad}).empty()) << "no stand-in running";
+  StandIn standIn;
+  registry_->add(kMetroKey, "launch_mode", "REG_DWORD", "1");
+  EXPECT_TRUE(converse({kLoad}).empty()) << "Metro launch mode";
+  registry_->add(kMetroKey, "launch_mode", "REG_DWORD", "2");
+  EXPECT_EQ(converse({kLoad}).size(), 1u) << "launch mode 2 is no Metro mode";
+  registry_->add(kPolicyKey, "ChromePluginEnabled", "REG_DWORD", "0");
+  EXPECT_TRUE(converse({kLoad}).empty()) << "Chrome plug-in switched off";
+  registry_->add(kPolicyKey, "ChromePluginEnabled", "REG_DWORD", "1");
+  registry_->add(kModulesKey, "AppPolicy", "REG_SZ", forPrograms(*unsignedPolicy()));
+  EXPECT_TRUE(converse({kLoad}).empty()) << "unsigned policy module";
+  registry_->add(kModulesKey, "AppPolicy", "REG_SZ", forPrograms(*scratch_ / "missing_policy.dll"));
+  EXPECT_TRUE(converse({kLoad}).empty()) << "no policy module";
+}
+
+TEST_F(HostRecordsTest, OddFieldsAreStoredTheWayTheHostReadsThem) {
+  StandIn standIn;
+  const std::vector<std::string> replies = converse({
+      // PW_FIELDS as a string: nothing to store.
+      R"({"COMMAND":"CREATE_BROWSER_RECORD","SITE_URL":"https://a.example/","PW_FIELDS":"password"})",
+      R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://a.example/"})",
+      // A number ends TEXT_VALUES; invalid UTF-8 in the title; a zero code unit ends a value.
+      "{\"COMMAND\":\"CREATE_BROWSER_RECORD\",\"SITE_URL\":\"https://b.example/\",\"SITE_TITLE\":\"T\xC3\","
+      "\"PW_FIELDS\":[\"p\"],\"PW_VALUES\":[\"ab\\u0000cd\"],\"TEXT_FIELDS\":[\"u\",\"v\"],"
+      "\"TEXT_VALUES\":[\"first\",2,\"third\"]}",
+      R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://b.example/","SITE_TITLE":""})",
+  });
+  ASSERT_EQ(replies.size(), 1u) << "the first site has no record";
+  EXPECT_EQ(replies[0],
+            "{\"COMMAND\":\"LOAD_BROWSER_RECORD\",\"PW_FIELD_ARRAY\":[\"p\"],\"PW_VALUE_ARRAY\":[\"ab\"],"
+            "\"RETURN\":" +
+                std::to_string(1 | (2 << 8) | kAutoSubmitPassed) +
+                ",\"TEXT_FIELD_ARRAY\":[\"u\",\"v\"],\"TEXT_VALUE_ARRAY\":[\"first\"],"
+                "\"URL\":\"https://b.example/\"}")
+      << "the empty stored title matches the empty one asked with: flag byte 0";
+}
+
+TEST_F(HostRecordsTest, TheReplyIsValidUtf8WhateverTheRequestHeld) {
+  StandIn standIn;
+  const std::vector<std::string> replies = converse({
+      "{\"COMMAND\":\"CREATE_BROWSER_RECORD\",\"SITE_URL\":\"https://c.example/\",\"PW_FIELDS\":[\"\xE2\x82\xAC\"],"
+      "\"PW_VALUES\":[\"\\u00fcber\"]}",
+      "{\"COMMAND\":\"LOAD_BROWSER_RECORD\",\"SITE_URL\":\"https://c.example/\xFF\"}",
+  });
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_NE(replies[0].find("\"PW_FIELD_ARRAY\":[\"\xE2\x82\xAC\"]"), std::string::npos) << replies[0];
+  EXPECT_NE(replies[0].find("\"PW_VALUE_ARRAY\":[\"\xC3\xBC" "ber\"]"), std::string::npos) << replies[0];
+  EXPECT_NE(replies[0].find("\"URL\":\"https://c.example/\xEF\xBF\xBD\""), std::string::npos) << replies[0];
+}
+
+TEST_F(HostRecordsTest, AModuleWithoutTheExportsAnswersNothing) {
+  StandIn standIn;
+  installInterface(binFolder() + "/test_modules/no_exports");
+  EXPECT_TRUE(converse({kCreate, kLoad, R"({"COMMAND":"RESET"})"}).empty());
+}
+
+TEST_F(HostRecordsTest, TwoHostsStoringAtOnceLoseNoRecord) {
+  StandIn standIn;
+  constexpr int kEach = 20;
+  auto creates = [](const std::string& prefix) {
+    std::vector<std::string> messages;
+    for (int i = 0; i < kEach; ++i)
+      messages.push_back(R"({"COMMAND":"CREATE_BROWSER_RECORD","SITE_URL":"https://)" + prefix + std::to_string(i) +
+                         R"(.example/","PW_FIELDS":["p"],"PW_VALUES":[")" + prefix + std::to_string(i) + "\"]}");
+    return messages;
+  };
+  std::thread first([&] { converse(creates("first")); });
+  std::thread second([&] { converse(creates("second")); });
+  first.join();
+  second.join();
+  std::vector<std::string> loads;
+  for (const char* prefix : {"first", "second"})
+    for (int i = 0; i < kEach; ++i)
+      loads.push_back(R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://)" + std::string(prefix) +
+                      std::to_string(i) + R"(.example/"})");
+  const std::vector<std::string> replies = converse(loads);
+  ASSERT_EQ(replies.size(), loads.size());
+  for (size_t i = 0; i < replies.size(); ++i) {
+    const std::string expected = (i < kEach ? "first" : "second") + std::to_string(i % kEach);
+    EXPECT_NE(replies[i].find("\"PW_VALUE_ARRAY\":[\"" + expected + "\"]"), std::string::npos) << replies[i];
+  }
+}
+
+}  // namespace
