@@ -1,0 +1,163 @@
+// Whole-process timings of the record path: the host started for one
+// "LOAD_BROWSER_RECORD" until it has answered and exited (a browser starts a
+// host per sendNativeMessage), and loads through one running host, each
+// against the framing echo host. The host runs with the reference interface
+// module (a stored record), the signed reference policy module and the
+// stand-in, on a throw-away registry.
+#include <benchmark/benchmark.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "orv_child_process.h"
+
+extern char** environ;
+
+namespace {
+
+const std::string kBin = ORV_BENCH_BIN_DIR;
+const std::string kLoad =
+    R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://login.example.com/","SITE_TITLE":"Sign in"})";
+const std::string kCreate =
+    R"({"COMMAND":"CREATE_BROWSER_RECORD","SITE_URL":"https://login.example.com/","SITE_TITLE":"Sign in",)"
+    R"("PW_FIELDS":["password"],"PW_VALUES":["correct horse"],"TEXT_FIELDS":["email"],"TEXT_VALUES":["a@b.c"]})";
+
+std::string framed(const std::string& body) {
+  const uint32_t length = static_cast<uint32_t>(body.size());
+  return std::string(reinterpret_cast<const char*>(&length), 4) + body;
+}
+
+void run(const std::string& command) {
+  if (std::system(command.c_str()) != 0) {
+    std::fprintf(stderr, "failed: %s\n", command.c_str());
+    std::exit(1);
+  }
+}
+
+// The registry, the signed policy module, the store with one record, and
+// the stand-in, for the whole program.
+class Installation {
+ public:
+  Installation() {
+    char folder[] = "/tmp/orv-records-bench-XXXXXX";
+    if (mkdtemp(folder) == nullptr) std::exit(1);
+    folder_ = folder;
+    setenv("ORV_REGISTRY_DIR", (folder_ + "/registry").c_str(), 1);
+    setenv("ORVPWM_RECORDS_DIR", (folder_ + "/records").c_str(), 1);
+    const std::string orvreg = kBin + "/orvreg";
+    std::filesystem::copy_file(kBin + "/orvpwm_policy.so", folder_ + "/orvpwm_policy.so");
+    run(ORV_BENCH_SOURCE_DIR "/scripts/sign-module " + folder_ + "/orvpwm_policy.so " + folder_ +
+        "/registry/trust >/dev/null");
+    run(orvreg + " add \"HKLM\\Software\\Halvik\\Password Manager\" /v InstallPath /t REG_SZ /d " + kBin +
+        "/ /f >/dev/null");
+    run(orvreg + " add \"HKLM\\Software\\Halvik\\Password Manager\\Modules\" /v AppPolicy /t REG_SZ /d " + folder_ +
+        "/orvpwm_policy.so /f >/dev/null");
+    std::string program = kBin + "/password_manager.exe";
+    char* argv[] = {program.data(), nullptr};
+    if (posix_spawn(&standIn_, argv[0], nullptr, nullptr, argv, environ) != 0) std::exit(1);
+    usleep(200 * 1000);
+    Host host("pwm_chrome_extension_host");
+    host.send(kCreate);
+  }
+  ~Installation() {
+    kill(standIn_, SIGKILL);
+    waitpid(standIn_, nullptr, 0);
+    std::filesystem::remove_all(folder_);
+  }
+
+  class Host {
+   public:
+    explicit Host(const std::string& name) {
+      std::string error;
+      child_ = orv_platform::ChildProcess::start(kBin + "/" + name, {}, error);
+      if (!child_) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        std::exit(1);
+      }
+    }
+    ~Host() {
+      child_->closeInput();
+      child_->wait(10000);
+    }
+    void send(const std::string& body) {
+      const std::string frame = framed(body);
+      child_->write(frame.data(), frame.size());
+    }
+    // One reply's body; empty when none came.
+    std::string reply() {
+      uint32_t length = 0;
+      if (!readExactly(&length, 4)) return std::string();
+      std::string body(length, '\0');
+      return readExactly(body.data(), length) ? body : std::string();
+    }
+    void finish() {
+      child_->closeInput();
+      child_->wait(10000);
+    }
+
+   private:
+    bool readExactly(void* into, size_t size) {
+      size_t done = 0;
+      while (done < size) {
+        size_t got = 0;
+        if (child_->read(static_cast<char*>(into) + done, size - done, 10000, got) !=
+            orv_platform::ReadStatus::Data)
+          return false;
+        done += got;
+      }
+      return true;
+    }
+    std::unique_ptr<orv_platform::ChildProcess> child_;
+  };
+
+ private:
+  std::string folder_;
+  pid_t standIn_ = -1;
+};
+
+Installation& installation() {
+  static Installation instance;
+  return instance;
+}
+
+const char* programOf(int which) { return which == 0 ? "pwm_chrome_extension_host" : "orv_echo_host"; }
+
+// Start, one load answered, end of input, exit.
+void BM_StartLoadExit(benchmark::State& state) {
+  installation();
+  for (auto _ : state) {
+    Installation::Host host(programOf(static_cast<int>(state.range(0))));
+    host.send(kLoad);
+    if (host.reply().empty()) state.SkipWithError("no reply");
+    host.finish();
+  }
+  state.SetLabel(programOf(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_StartLoadExit)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
+
+// Loads one after another through one running host.
+void BM_LoadRoundTrip(benchmark::State& state) {
+  installation();
+  Installation::Host host(programOf(static_cast<int>(state.range(0))));
+  for (auto _ : state) {
+    host.send(kLoad);
+    if (host.reply().empty()) {
+      state.SkipWithError("no reply");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.SetLabel(programOf(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_LoadRoundTrip)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(10000);
+
+}  // namespace
+
+BENCHMARK_MAIN();
