@@ -9,6 +9,7 @@
 
 #include "orv_catch.h"
 #include "orv_logging.h"
+#include "orv_paths.h"
 #include "orv_process_info.h"
 #include "orv_product_pwmgr.h"
 #include "orv_registry_dword.h"
@@ -98,9 +99,12 @@ CChromeNativeMessageHandle::CChromeNativeMessageHandle(bool bSkipPolicySignature
     CORVWCharString directory;
     CORVProduct_PwMgr product;
     // The stored directory is taken as it is: it ends with its separator.
+    // Only a full path is loaded: an empty or relative one would let the
+    // loader pick a module from the current folder or its search path.
     if (product.getInstallDirectory(directory)) {
       directory += ORV_W(ORVPWM_INTERFACE_MODULE_NAME);
-      m_hInterface = LoadLibraryExW(directory.getBuffer(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+      if (orv_platform::isRootedPath(directory.getBuffer()))
+        m_hInterface = LoadLibraryExW(directory.getBuffer(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     }
   } catch (...) {
     // Without the module the host still runs; record commands then end at once.

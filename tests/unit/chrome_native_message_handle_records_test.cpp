@@ -6,10 +6,12 @@
 #include <json/json.h>
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
 #include "ChromeNativeMessageHandle.h"
+#include "orv_paths.h"
 #include "process_test_support.h"
 #include "registry_test_support.h"
 #include "stdout_capture.h"
@@ -361,6 +363,20 @@ TEST_F(RecordBridgeTest, ModulesThatCannotServeEndEveryCommandQuietly) {
     EXPECT_TRUE(handler().HandleMessage(R"({"COMMAND":"RESET"})")) << c.what;
   }
   EXPECT_EQ(interface_->ulLoadCalls + interface_->ulCreateCalls, 0u);
+}
+
+// A relative directory would be resolved against the current folder.
+TEST_F(RecordBridgeTest, OnlyAFullInstallPathIsLoaded) {
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(ORV_TEST_MODULES_DIR);
+  const std::string separator(1, static_cast<char>(orv_platform::kPathSeparator));
+  for (const std::string& folder : {std::string(), "programmable" + separator}) {
+    useInterfaceFolder(widen(folder));
+    handler_.reset();
+    EXPECT_TRUE(send(loadMessage()).empty()) << "\"" << folder << "\"";
+  }
+  std::filesystem::current_path(before);
+  EXPECT_EQ(interface_->ulLoadCalls, 0u);
 }
 
 }  // namespace
