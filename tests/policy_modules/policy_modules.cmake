@@ -9,12 +9,9 @@ foreach(kind ANSWERING THROWING REFUSING BARE)
   string(TOLOWER ${kind} name)
   add_library(orv_test_policy_${name} MODULE ${CMAKE_CURRENT_LIST_DIR}/test_policy_module.cpp)
   target_compile_definitions(orv_test_policy_${name} PRIVATE ORV_TEST_POLICY_KIND=ORV_TEST_POLICY_${kind})
-  target_link_libraries(orv_test_policy_${name} PRIVATE orv)
+  orv_runtime_module(orv_test_policy_${name})
   set_target_properties(orv_test_policy_${name} PROPERTIES PREFIX ""
     OUTPUT_NAME ${name} LIBRARY_OUTPUT_DIRECTORY ${ORV_TEST_POLICY_DIR})
-  if(NOT WIN32)
-    target_link_options(orv_test_policy_${name} PRIVATE -Wl,-z,nodelete)  # as modules/policy
-  endif()
   add_dependencies(orv_unit_tests orv_test_policy_${name})
 endforeach()
 
