@@ -81,7 +81,7 @@ class LogLine {
   size_t m_length = 0;
 };
 
-// Parts 1 to 3: time stamp, level, object name.
+// The line's first three fields: time stamp, level, object name.
 void appendHeader(LogLine& line, const CORVLogRecord& record) {
   __timeb64 now{};
   _ftime64(&now);
