@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "orv_child_process.h"
+#include "orv_platform/child_process.h"
 
 extern char** environ;
 

@@ -9,7 +9,7 @@
 
 #include "orv_catch.h"
 #include "orv_logging.h"
-#include "orv_paths.h"
+#include "orv_platform/paths.h"
 #include "orv_process_info.h"
 #include "orv_product_pwmgr.h"
 #include "orv_registry_dword.h"

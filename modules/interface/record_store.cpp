@@ -7,7 +7,7 @@
 #include <memory>
 #include <sstream>
 
-#include "orv_user_file.h"
+#include "orv_platform/user_file.h"
 #include "orv_win32.h"
 
 namespace {

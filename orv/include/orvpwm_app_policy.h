@@ -14,7 +14,7 @@
 // of the contract: never reorder, insert or remove an operation.
 #pragma once
 
-#include "orv_module_export.h"
+#include "orv_platform/module_export.h"
 #include "orv_wchar_string.h"
 
 #define ORVPWM_GET_POLICY_EXPORT "getApplicationPolicyInterface"

@@ -14,7 +14,7 @@
 // side appends the other may release. Texts are UTF-16.
 #pragma once
 
-#include "orv_module_export.h"
+#include "orv_platform/module_export.h"
 #include "orv_wchar_string.h"
 
 #define ORVPWM_INTERFACE_MODULE_NAME "orvpwm_interface.dll"

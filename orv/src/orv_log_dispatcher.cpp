@@ -1,9 +1,7 @@
 #include "orv_log_dispatcher.h"
 
-#include "orv_logging_output_server.h"
+#include "orv_logging_output_stubs.h"
 #include "orv_logging_output_text.h"
-#include "orv_logging_output_unknown.h"
-#include "orv_logging_output_xml.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "orv_catch.h"
 #include "orv_directory.h"
 #include "orv_ini.h"
-#include "orv_paths.h"
+#include "orv_platform/paths.h"
 #include "orv_registry_binary.h"
 #include "orv_registry_dword.h"
 #include "orv_registry_expand.h"

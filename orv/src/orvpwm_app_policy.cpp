@@ -1,7 +1,7 @@
 #include "orv_pwm_application_policy.h"
 
 #include "orv_catch.h"
-#include "orv_paths.h"
+#include "orv_platform/paths.h"
 #include "orv_registry_string.h"
 #include "orv_trace_scope.h"
 #include "orv_windows_signedfile.h"

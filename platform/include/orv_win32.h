@@ -36,4 +36,4 @@
 // A UTF-16 literal on every platform: ORV_W("text").
 #define ORV_W(text) ORV_W_LITERAL(text)
 
-#include "orv_paths.h"
+#include "orv_platform/paths.h"

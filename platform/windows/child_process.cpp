@@ -1,4 +1,4 @@
-#include "orv_child_process.h"
+#include "orv_platform/child_process.h"
 
 #include <io.h>
 #include <windows.h>

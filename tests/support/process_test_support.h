@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "log_test_support.h"
-#include "orv_child_process.h"
+#include "orv_platform/child_process.h"
 #include "orv_win32.h"
 
 namespace orv_test {

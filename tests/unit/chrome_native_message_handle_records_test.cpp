@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "ChromeNativeMessageHandle.h"
-#include "orv_paths.h"
+#include "orv_platform/paths.h"
 #include "process_test_support.h"
 #include "registry_test_support.h"
 #include "stdout_capture.h"

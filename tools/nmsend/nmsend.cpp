@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "orv_child_process.h"
+#include "orv_platform/child_process.h"
 
 namespace {
 

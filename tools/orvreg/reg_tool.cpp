@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "orv_paths.h"
+#include "orv_platform/paths.h"
 #include "orv_registry_key.h"
 #include "value_text.h"
 

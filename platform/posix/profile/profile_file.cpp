@@ -12,7 +12,7 @@
 #include <memory>
 #include <thread>
 
-#include "posix_error.h"
+#include "core/posix_error.h"
 
 namespace orv_posix {
 

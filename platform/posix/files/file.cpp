@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "kernel_object.h"
+#include "core/kernel_object.h"
 #include "orv_win32.h"
-#include "posix_error.h"
+#include "core/posix_error.h"
 
 namespace {
 

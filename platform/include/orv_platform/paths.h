@@ -2,6 +2,8 @@
 // path rooted. Code that cuts or checks paths asks here.
 #pragma once
 
+#include "orv_win32.h"
+
 namespace orv_platform {
 
 #ifdef _WIN32

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cms_signature.h"
-#include "kernel_object.h"
+#include "core/kernel_object.h"
 #include "orv_win32.h"
 
 namespace orv_posix {

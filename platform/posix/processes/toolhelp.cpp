@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "kernel_object.h"
+#include "core/kernel_object.h"
 #include "orv_win32.h"
-#include "posix_error.h"
-#include "utf16_text.h"
+#include "core/posix_error.h"
+#include "text/utf16_text.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "kernel_object.h"
+#include "core/kernel_object.h"
 #include "orv_win32.h"
 
 namespace {

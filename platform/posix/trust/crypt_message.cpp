@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "cert_store.h"
-#include "posix_error.h"
+#include "core/posix_error.h"
 
 namespace {
 

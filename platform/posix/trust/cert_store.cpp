@@ -11,7 +11,7 @@
 #include <ctime>
 #include <map>
 
-#include "utf16_text.h"
+#include "text/utf16_text.h"
 
 namespace orv_posix {
 namespace {

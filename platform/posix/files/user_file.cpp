@@ -1,4 +1,4 @@
-#include "orv_user_file.h"
+#include "orv_platform/user_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

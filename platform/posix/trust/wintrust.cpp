@@ -10,7 +10,7 @@
 
 #include "cms_signature.h"
 #include "orv_win32.h"
-#include "posix_error.h"
+#include "core/posix_error.h"
 
 namespace {
 
