@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "JsonBudget.h"
 #include "orv_pwm_application_policy.h"
 #include "orv_wchar_string.h"
 #include "orv_win32.h"
@@ -19,6 +20,10 @@ class CChromeNativeMessageHandle {
   // The largest message the browser accepts from a host; it closes the
   // connection on a longer one.
   static constexpr size_t kMaxReplyBytes = 1024u * 1024u;
+  // What a message may cost to parse. A form's four lists of fields take a
+  // few hundred values at depth 2; this keeps the parse of the longest
+  // message to some ten MiB and its recursion shallow.
+  static constexpr JsonBudget kMessageBudget = {65536, 64};
 
   // bSkipPolicySignatureCheck lets tests load an unsigned policy module;
   // the host always checks.
