@@ -211,8 +211,9 @@ bool CChromeNativeMessageHandle::IsPasswordManagerReady() {
 }
 
 INT CChromeNativeMessageHandle::packReturnValue(ULONG ulPwFields, ULONG ulTextFields, BYTE bFlags, BYTE bAutoSubmit) {
-  const uint32_t packed = static_cast<uint32_t>(ulPwFields) | (static_cast<uint32_t>(ulTextFields) << 8) |
-                          (static_cast<uint32_t>(bFlags) << 16) | (static_cast<uint32_t>(bAutoSubmit) << 20);
+  const auto saturated = [](ULONG value, uint32_t most) { return value < most ? static_cast<uint32_t>(value) : most; };
+  const uint32_t packed = saturated(ulPwFields, 0xFF) | (saturated(ulTextFields, 0xFF) << 8) |
+                          (saturated(bFlags, 0x0F) << 16) | (static_cast<uint32_t>(bAutoSubmit) << 20);
   return static_cast<INT>(packed);
 }
 

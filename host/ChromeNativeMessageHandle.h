@@ -60,7 +60,9 @@ class CChromeNativeMessageHandle {
   bool IsChromeInMetroMode();
   bool IsPasswordManagerReady();
 
-  // "RETURN": the counts and flag bytes, each term shifted into place, not masked.
+  // "RETURN": each count saturated at 255 in its own byte (bits 0-7, 8-15),
+  // the first flag byte in bits 16-19 (above 15 it reads 15) and the
+  // auto-submit flag byte in bits 20-27, so that no term runs into another.
   static INT packReturnValue(ULONG ulPwFields, ULONG ulTextFields, BYTE bFlags, BYTE bAutoSubmit);
 
   // Reads a member the way every command reads text: a string as it is,
