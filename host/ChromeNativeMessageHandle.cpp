@@ -84,6 +84,14 @@ std::string withValidUtf8(const std::string& bytes) {
   return repaired;
 }
 
+void logMessageOverBudget(size_t bytes, ULONG line) {
+  CORVDetailedLog record(ORV_LOG_WARNING,
+                         ORV_W("A message with more JSON values or deeper nesting than the host reads was dropped"),
+                         static_cast<ULONG>(bytes > ULONG_MAX ? ULONG_MAX : bytes), ORV_RESULT_RETURN_CODE,
+                         ORV_W("CChromeNativeMessageHandle"),
+                         ORV_W("HandleMessage"), ORV_SOURCE_FILE, line, true, false, ORV_OUTPUT_TEXT);
+}
+
 void logOversizedReply(size_t bytes, ULONG line) {
   CORVDetailedLog record(ORV_LOG_ERROR, ORV_W("The reply exceeds the browser's message limit of 1 MiB and is not sent"),
                          static_cast<ULONG>(bytes > ULONG_MAX ? ULONG_MAX : bytes), ORV_RESULT_RETURN_CODE,
@@ -136,6 +144,11 @@ bool CChromeNativeMessageHandle::readString(const Json::Value& value, std::strin
 
 bool CChromeNativeMessageHandle::HandleMessage(const std::string& message) {
   try {
+    // Counted before JsonCpp sees the text, whose memory grows with every value.
+    if (!fitsJsonBudget(message, kMessageBudget)) {
+      logMessageOverBudget(message.size(), __LINE__);
+      return false;
+    }
     Json::Value root;
     std::string command;
     if (parseMessage(message, root) && (root.isObject() || root.isNull())) {
@@ -146,7 +159,7 @@ bool CChromeNativeMessageHandle::HandleMessage(const std::string& message) {
     if (command == "LOAD_BROWSER_RECORD") return loadBrowserRecord(root);
     if (command == "CREATE_BROWSER_RECORD") return CreateBrowserRecord(root);
   } catch (...) {
-    // The parser's own limits (nesting depth) and out-of-memory drop the message.
+    // Out-of-memory, and anything else the parser throws, drops the message.
   }
   return false;
 }
@@ -198,8 +211,9 @@ bool CChromeNativeMessageHandle::IsPasswordManagerReady() {
 }
 
 INT CChromeNativeMessageHandle::packReturnValue(ULONG ulPwFields, ULONG ulTextFields, BYTE bFlags, BYTE bAutoSubmit) {
-  const uint32_t packed = static_cast<uint32_t>(ulPwFields) | (static_cast<uint32_t>(ulTextFields) << 8) |
-                          (static_cast<uint32_t>(bFlags) << 16) | (static_cast<uint32_t>(bAutoSubmit) << 20);
+  const auto saturated = [](ULONG value, uint32_t most) { return value < most ? static_cast<uint32_t>(value) : most; };
+  const uint32_t packed = saturated(ulPwFields, 0xFF) | (saturated(ulTextFields, 0xFF) << 8) |
+                          (saturated(bFlags, 0x0F) << 16) | (static_cast<uint32_t>(bAutoSubmit) << 20);
   return static_cast<INT>(packed);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "JsonBudget.h"
 #include "orv_pwm_application_policy.h"
 #include "orv_wchar_string.h"
 #include "orv_win32.h"
@@ -19,6 +20,10 @@ class CChromeNativeMessageHandle {
   // The largest message the browser accepts from a host; it closes the
   // connection on a longer one.
   static constexpr size_t kMaxReplyBytes = 1024u * 1024u;
+  // What a message may cost to parse. A form's four lists of fields take a
+  // few hundred values at depth 2; this keeps the parse of the longest
+  // message to some ten MiB and its recursion shallow.
+  static constexpr JsonBudget kMessageBudget = {65536, 64};
 
   // bSkipPolicySignatureCheck lets tests load an unsigned policy module;
   // the host always checks.
@@ -55,7 +60,9 @@ class CChromeNativeMessageHandle {
   bool IsChromeInMetroMode();
   bool IsPasswordManagerReady();
 
-  // "RETURN": the counts and flag bytes, each term shifted into place, not masked.
+  // "RETURN": each count saturated at 255 in its own byte (bits 0-7, 8-15),
+  // the first flag byte in bits 16-19 (above 15 it reads 15) and the
+  // auto-submit flag byte in bits 20-27, so that no term runs into another.
   static INT packReturnValue(ULONG ulPwFields, ULONG ulTextFields, BYTE bFlags, BYTE bAutoSubmit);
 
   // Reads a member the way every command reads text: a string as it is,

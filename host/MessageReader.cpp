@@ -1,8 +1,11 @@
 #include "MessageReader.h"
 
+#include <climits>
 #include <cstdint>
 
 #include "ChromeNativeMessageHandle.h"
+#include "orv_logging.h"
+#include "orv_trace_scope.h"
 #include "orv_win32.h"
 
 namespace {
@@ -24,6 +27,13 @@ bool readBody(std::FILE* input, size_t count, std::string* body) {
   return true;
 }
 
+void logDroppedFrame(size_t bytes) {
+  CORVDetailedLog record(ORV_LOG_WARNING, ORV_W("A message over the limit of 1 MiB was read past and dropped unparsed"),
+                         static_cast<ULONG>(bytes > ULONG_MAX ? ULONG_MAX : bytes), ORV_RESULT_RETURN_CODE,
+                         ORV_W("CChromeNativeMessageHandle"), ORV_W("MessageReaderThread"), ORV_SOURCE_FILE, __LINE__,
+                         true, false, ORV_OUTPUT_TEXT);
+}
+
 }  // namespace
 
 FrameResult readFrame(std::FILE* input, std::string& body) {
@@ -34,7 +44,11 @@ FrameResult readFrame(std::FILE* input, std::string& body) {
   // Compared as signed: a length with its top bit set carries no body.
   if (length < 0) return FrameResult::Message;
   const size_t size = static_cast<size_t>(length);
-  if (size > kMaxMessageBytes) return readBody(input, size, nullptr) ? FrameResult::Skipped : FrameResult::End;
+  if (size > kMaxMessageBytes) {
+    if (!readBody(input, size, nullptr)) return FrameResult::End;
+    logDroppedFrame(size);
+    return FrameResult::Skipped;
+  }
   // A body cut short by the end of input is not handed over.
   return readBody(input, size, &body) ? FrameResult::Message : FrameResult::End;
 }

@@ -11,13 +11,15 @@ class CChromeNativeMessageHandle;
 
 enum class FrameResult {
   Message,   // a complete body is in the string
-  Skipped,   // a frame that is not handed over (its bytes are consumed)
+  Skipped,   // a body over kMaxMessageBytes, consumed and dropped
   End,       // end of input, a zero length, or input ending inside a frame
 };
 
-// Bodies the browser can never send (its limit is 64 MiB) are read past and
-// dropped, so that memory stays bounded by this, not by the announced length.
-constexpr size_t kMaxMessageBytes = 64u * 1024u * 1024u;
+// Longer bodies are read past and dropped unparsed, with one log record:
+// memory stays bounded by this, not by the announced length. No reply can
+// exceed 1 MiB (the browser's limit), so no record worth storing needs a
+// longer request.
+constexpr size_t kMaxMessageBytes = 1024u * 1024u;
 
 FrameResult readFrame(std::FILE* input, std::string& body);
 

@@ -4,16 +4,15 @@
 
 #include "ChromeNativeMessageHandle.h"
 #include "MessageReader.h"
+#include "orv_platform/console_streams.h"
 #include "orv_win32.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace {
 
 int runHost() {
+  // Frames are raw bytes, and a browser that has closed our output must not
+  // end the process before the handler and the module are released.
+  orv_platform::useRawConsoleStreams();
   CChromeNativeMessageHandle* handler = new CChromeNativeMessageHandle();
   HANDLE thread =
       reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, MessageReaderThread, handler, 0, nullptr));
@@ -30,12 +29,7 @@ int runHost() {
 }  // namespace
 
 #ifdef _WIN32
-int wmain(int, wchar_t**) {
-  // Frames are bytes: no CR LF translation, no end-of-file at 0x1A.
-  _setmode(_fileno(stdin), _O_BINARY);
-  _setmode(_fileno(stdout), _O_BINARY);
-  return runHost();
-}
+int wmain(int, wchar_t**) { return runHost(); }
 #else
 int main() { return runHost(); }
 #endif

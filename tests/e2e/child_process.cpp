@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -44,6 +45,10 @@ bool runsUnderWine() { return environmentOr("ORV_LAUNCHER", "").find("wine") != 
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            const std::vector<std::string>& extraEnvironment) {
+  // A write to a child that has ended must fail as an exception, not end
+  // the test run; the child starts with the default action, as a browser
+  // starts it.
+  signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> argv = splitWords(environmentOr("ORV_LAUNCHER", ""));
   argv.push_back(programPath(program));
   argv.insert(argv.end(), args.begin(), args.end());
@@ -68,8 +73,16 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   for (auto& entry : env) envPointers.push_back(entry.data());
   envPointers.push_back(nullptr);
 
-  const int spawned = posix_spawnp(&pid_, argvPointers[0], &actions, nullptr, argvPointers.data(),
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  const int spawned = posix_spawnp(&pid_, argvPointers[0], &actions, &attributes, argvPointers.data(),
                                    envPointers.data());
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(in[0]);
   close(out[1]);
@@ -102,6 +115,11 @@ void ChildProcess::write(const std::string& bytes) {
 void ChildProcess::closeInput() {
   if (input_ >= 0) close(input_);
   input_ = -1;
+}
+
+void ChildProcess::closeOutput() {
+  if (output_ >= 0) close(output_);
+  output_ = -1;
 }
 
 std::string ChildProcess::readFrom(int& fd, size_t count, std::chrono::milliseconds timeout) {
@@ -150,6 +168,14 @@ std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout) {
     if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
+}
+
+std::optional<long> ChildProcess::peakResidentKiB() const {
+  if (exitCode_) return std::nullopt;
+  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  return std::nullopt;
 }
 
 std::string lengthOnly(uint32_t length) { return std::string(reinterpret_cast<const char*>(&length), 4); }

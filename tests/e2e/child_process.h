@@ -25,6 +25,8 @@ class ChildProcess {
 
   void write(const std::string& bytes);
   void closeInput();
+  // The browser going away: later writes of the child find no reader.
+  void closeOutput();
   // Reads until `count` bytes came, the output closed or the time ran out.
   std::string read(size_t count, std::chrono::milliseconds timeout);
   // Everything until the output closes (or the time runs out).
@@ -32,6 +34,11 @@ class ChildProcess {
   std::string readErrorToEnd(std::chrono::milliseconds timeout);
   // The exit code, or nothing when the process did not end in time.
   std::optional<int> wait(std::chrono::milliseconds timeout);
+  // The child's peak resident memory so far in KiB, while it runs (its
+  // /proc entry); nothing once it has ended. Asked of the process itself:
+  // the accounting of a waited-for child also counts this process's memory,
+  // which the child shared until it started its program.
+  std::optional<long> peakResidentKiB() const;
 
  private:
   std::string readFrom(int& fd, size_t count, std::chrono::milliseconds timeout);

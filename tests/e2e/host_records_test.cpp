@@ -308,6 +308,93 @@ TEST_F(HostRecordsTest, AModuleWithoutTheExportsAnswersNothing) {
   EXPECT_TRUE(converse({kCreate, kLoad, R"({"COMMAND":"RESET"})"}).empty());
 }
 
+// An array of `element` repeated to exactly `size` bytes.
+std::string arrayOf(const std::string& element, size_t size) {
+  std::string text = "[" + element;
+  while (text.size() + 1 + element.size() + 1 <= size) text += "," + element;
+  text.append(size - 1 - text.size(), ' ');
+  return text + "]";
+}
+
+// The shapes that cost most per byte when a parser builds every value; a
+// hostile page chooses every byte the extension forwards.
+TEST_F(HostRecordsTest, WorstShapeFramesKeepMemoryBoundedAndTheNextLoadIsAnswered) {
+  StandIn standIn;
+  converse({kCreate});
+  constexpr size_t kMiB = 1024 * 1024;
+  const struct {
+    const char* name;
+    std::string body;
+  } shapes[] = {
+      {"60 MB of empty arrays", arrayOf("[]", 60 * 1000 * 1000)},
+      {"1 MiB and a byte of numbers", arrayOf("0", kMiB + 1)},
+      {"exactly 1 MiB of empty arrays", arrayOf("[]", kMiB)},
+      {"exactly 1 MiB of numbers", arrayOf("0", kMiB)},
+      {"exactly 1 MiB of short strings", arrayOf("\"a\"", kMiB)},
+      {"exactly 1 MiB of nesting", std::string(kMiB / 2, '[') + std::string(kMiB / 2, ']')},
+      {"a load whose fields hold 1 MiB of values",
+       R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://login.example.com/","X":)" +
+           arrayOf("0", kMiB - 100) + "}"},
+  };
+  ChildProcess host = startHost();
+  for (const auto& shape : shapes) {
+    host.write(frame(shape.body));
+    // Generous for Wine on a busy machine; the benchmark measures the time.
+    const Reply reply = exchange(host, kLoad, 10s);
+    EXPECT_TRUE(reply.received) << shape.name;
+    EXPECT_NE(reply.body.find("\"s3cret\""), std::string::npos) << shape.name;
+  }
+  const std::optional<long> peakKiB = host.peakResidentKiB();
+  host.closeInput();
+  EXPECT_EQ(host.wait(30s), std::optional<int>(0));
+  ASSERT_TRUE(peakKiB.has_value());
+  EXPECT_LT(*peakKiB, 100 * 1024) << "KiB at the peak";
+}
+
+// A record with more fields than a byte counts must not run into the next
+// term: 256 password fields read as 0 and 4096 text fields as the
+// auto-submit flag when the terms are not saturated.
+TEST_F(HostRecordsTest, ReturnSaturatesEachCountAndKeepsTheFlagsApart) {
+  StandIn standIn;
+  installInterface(binFolder() + "/test_modules/counted_fields");
+  const struct {
+    const char* title;  // "P T F1 F2" for the module
+    int expected;
+  } rows[] = {
+      {"255 0 0 0", 255},
+      {"256 0 0 0", 255},
+      {"4096 0 0 0", 255},
+      {"1 255 0 0", 1 | (255 << 8)},
+      {"1 256 0 0", 1 | (255 << 8)},
+      {"1 4096 0 0", 1 | (255 << 8)},
+      {"4096 4096 1 1", 255 | (255 << 8) | (1 << 16) | kAutoSubmitPassed},
+      {"2 1 255 0", 2 | (1 << 8) | (15 << 16)},
+      {"2 1 0 255", 2 | (1 << 8) | (255 << 20)},
+  };
+  std::vector<std::string> loads;
+  for (const auto& row : rows)
+    loads.push_back(R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://fields.example/","SITE_TITLE":")" +
+                    std::string(row.title) + "\"}");
+  const std::vector<std::string> replies = converse(loads);
+  ASSERT_EQ(replies.size(), loads.size());
+  for (size_t i = 0; i < replies.size(); ++i) EXPECT_EQ(returnOf(replies[i]), rows[i].expected) << rows[i].title;
+  EXPECT_NE(replies[6].find("\"t4095\"]"), std::string::npos) << "every field still travels";
+}
+
+// The browser closing its end first: the replies go nowhere, the host reads
+// on to the end of its input and exits 0 as always.
+TEST_F(HostRecordsTest, AClosedOutputIsNoCrash) {
+  StandIn standIn;
+  converse({kCreate});
+  ChildProcess host = startHost();
+  host.closeOutput();
+  host.write(frame(kLoad) + frame(kLoad));
+  EXPECT_FALSE(host.wait(1s).has_value()) << "the host ended before its input did";
+  host.write(frame(R"({"COMMAND":"RESET"})"));
+  host.closeInput();
+  EXPECT_EQ(host.wait(30s), std::optional<int>(0));
+}
+
 TEST_F(HostRecordsTest, TwoHostsStoringAtOnceLoseNoRecord) {
   StandIn standIn;
   constexpr int kEach = 20;

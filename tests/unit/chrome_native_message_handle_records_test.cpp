@@ -141,19 +141,25 @@ class RecordBridgeTest : public ::testing::Test {
   std::unique_ptr<CChromeNativeMessageHandle> handler_;
 };
 
-TEST(PackReturnValue, ShiftsEachTermIntoPlaceWithoutMasking) {
+TEST(PackReturnValue, SaturatesEachTermSoThatNoneRunsIntoAnother) {
+  constexpr INT kAutoSubmit = 1 << 20;
   struct Case {
     ULONG pw, text;
     BYTE flags, autoSubmit;
     INT expected;
   } cases[] = {
-      {2, 1, 1, 1, 2 | (1 << 8) | (1 << 16) | (1 << 20)},
+      {2, 1, 1, 1, 2 | (1 << 8) | (1 << 16) | kAutoSubmit},
       {1, 0, 0, 0, 1},
-      {256, 0, 0, 0, 1 << 8},             // a count of 256 runs into the text term
-      {0, 300, 0, 0, 300 << 8},           // and a text count into the flag byte
-      {0, 0, 0x1F, 0, 0x1F << 16},        // flag bits above 3 overlap the auto-submit term
-      {0, 0, 0, 0xFF, static_cast<INT>(0x0FF00000)},
-      {0, 0, 0, 0x80, static_cast<INT>(0x08000000)},
+      {255, 255, 0, 0, 255 | (255 << 8)},
+      {256, 0, 0, 0, 255},  // not 0 with the text term at 1
+      {4096, 0, 0, 0, 255},
+      {0, 256, 0, 0, 255 << 8},
+      {0, 4096, 0, 0, 255 << 8},  // not the auto-submit flag
+      {0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 0xFFFF},
+      {0, 0, 15, 0, 15 << 16},
+      {0, 0, 0x1F, 0, 15 << 16},  // bit 4 would read as the auto-submit flag
+      {0, 0, 0xFF, 0xFF, (15 << 16) | (255 << 20)},
+      {0, 0, 0, 0x80, 0x80 << 20},  // bits 28 to 31 stay clear: "RETURN" is never negative
   };
   for (const Case& c : cases)
     EXPECT_EQ(CChromeNativeMessageHandle::packReturnValue(c.pw, c.text, c.flags, c.autoSubmit), c.expected)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "registry_test_support.h"
 #include "stdout_capture.h"
 
 namespace {
@@ -70,6 +71,30 @@ TEST(HandleMessage, DispatchesOnlyTheExactCommandOfAnObjectOrNullRoot) {
   EXPECT_FALSE(handler.HandleMessage("{\"COMMAND\":\"LOAD_BROWSER_RECORD\",\"SITE_URL\":\"https://a.example/\"}"));
   EXPECT_FALSE(handler.HandleMessage("{\"COMMAND\":\"CREATE_BROWSER_RECORD\",\"PW_FIELDS\":[\"p\"]}"));
   EXPECT_EQ(capture.bytes(), "");
+}
+
+std::string resetWithPadding(size_t numbers) {
+  std::string padding = "[0";
+  for (size_t i = 1; i < numbers; ++i) padding += ",0";
+  return R"({"COMMAND":"RESET","PADDING":)" + padding + "]}";
+}
+
+// Every value costs the parser memory; a message with more of them than a
+// form can need is dropped before it is parsed, with one log record.
+TEST(HandleMessage, DropsMessagesOverTheJsonBudgetWithARecord) {
+  orv_test::ScratchRegistry registry;
+  orv_test::CapturedLog log;
+  CChromeNativeMessageHandle handler;
+  const size_t values = CChromeNativeMessageHandle::kMessageBudget.ulMaxValues;
+  EXPECT_TRUE(handler.HandleMessage(resetWithPadding(values - 5)));  // object, two names, command, array
+  EXPECT_TRUE(log.linesWith({"deeper nesting"}).empty()) << log.all();
+  EXPECT_FALSE(handler.HandleMessage(resetWithPadding(values - 4)));
+  const size_t depth = CChromeNativeMessageHandle::kMessageBudget.ulMaxDepth;
+  EXPECT_TRUE(handler.HandleMessage(R"({"COMMAND":"RESET","X":)" + std::string(depth - 1, '[') +
+                                    std::string(depth - 1, ']') + "}"));
+  EXPECT_FALSE(handler.HandleMessage(R"({"COMMAND":"RESET","X":)" + std::string(depth, '[') +
+                                     std::string(depth, ']') + "}"));
+  EXPECT_EQ(log.linesWith({"more JSON values or deeper nesting", "HandleMessage"}).size(), 2u) << log.all();
 }
 
 }  // namespace

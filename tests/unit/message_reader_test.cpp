@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "registry_test_support.h"
+
 namespace {
 
 std::string lengthBytes(uint32_t length) { return std::string(reinterpret_cast<const char*>(&length), 4); }
@@ -61,13 +63,28 @@ TEST(ReadFrame, MemoryFollowsTheBytesReceivedNotTheAnnouncedLength) {
   EXPECT_LT(body.capacity(), 1u << 20);
 }
 
-TEST(ReadFrame, ABodyAboveTheBrowsersLimitIsReadPastAndDropped) {
-  const std::string huge(kMaxMessageBytes + 1, ' ');
-  Input input(frame(huge) + frame("{}"));
+TEST(ReadFrame, ABodyOver1MiBIsReadPastDroppedAndLoggedOnce) {
+  orv_test::ScratchRegistry registry;
+  orv_test::CapturedLog log;
+  const std::string atLimit(kMaxMessageBytes, ' ');
+  const std::string over(kMaxMessageBytes + 1, ' ');
+  Input input(frame(atLimit) + frame(over) + frame("{}"));
   std::string body;
+  ASSERT_EQ(readFrame(input.get(), body), FrameResult::Message);
+  EXPECT_EQ(body.size(), kMaxMessageBytes) << "exactly 1 MiB is still a message";
   EXPECT_EQ(readFrame(input.get(), body), FrameResult::Skipped);
+  EXPECT_TRUE(body.empty());
   ASSERT_EQ(readFrame(input.get(), body), FrameResult::Message);
   EXPECT_EQ(body, "{}");
+  EXPECT_EQ(log.linesWith({"limit of 1 MiB", "MessageReaderThread", "0x00100001"}).size(), 1u) << log.all();
+}
+
+TEST(ReadFrame, AnOversizedBodyCutShortEndsTheLoopWithoutARecord) {
+  orv_test::ScratchRegistry registry;
+  orv_test::CapturedLog log;
+  std::string body;
+  EXPECT_EQ(readFrame(Input(lengthBytes(kMaxMessageBytes + 10) + "[[],[]").get(), body), FrameResult::End);
+  EXPECT_TRUE(log.linesWith({"limit of 1 MiB"}).empty()) << log.all();
 }
 
 }  // namespace
