@@ -1,6 +1,7 @@
 #include "registry_hive.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +76,8 @@ void RegistryHive::closeConnection() {
   db_ = nullptr;
   if (counterFd_ >= 0) close(counterFd_);
   counterFd_ = -1;
+  if (shmView_ != nullptr) munmap(const_cast<unsigned char*>(shmView_), kWalIndexHeaderSize);
+  shmView_ = nullptr;
   if (shmFd_ >= 0) close(shmFd_);
   shmFd_ = -1;
   state_ = State::kClosed;
@@ -231,7 +234,22 @@ LONG RegistryHive::readStamp(unsigned char* stamp, size_t* size) {
     walMode_ = true;  // another process moved the hive to the log
   }
   if (shmFd_ < 0) shmFd_ = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
-  if (shmFd_ >= 0 && pread(shmFd_, stamp, kWalIndexHeaderSize, 0) == static_cast<ssize_t>(kWalIndexHeaderSize)) {
+  if (shmView_ == nullptr && shmFd_ >= 0) {
+    // SQLite maps the same page and never shrinks the file below it while
+    // a connection (this one) is attached, so reading it is as safe as
+    // SQLite's own reads, and costs no system call.
+    struct stat info {};
+    if (fstat(shmFd_, &info) == 0 && info.st_size >= static_cast<off_t>(kWalIndexHeaderSize)) {
+      void* view = mmap(nullptr, kWalIndexHeaderSize, PROT_READ, MAP_SHARED, shmFd_, 0);
+      if (view != MAP_FAILED) shmView_ = static_cast<const unsigned char*>(view);
+    }
+  }
+  if (shmView_ != nullptr) {
+    std::atomic_thread_fence(std::memory_order_acquire);
+    std::memcpy(stamp, shmView_, kWalIndexHeaderSize);
+    *size = kWalIndexHeaderSize;
+  } else if (shmFd_ >= 0 &&
+             pread(shmFd_, stamp, kWalIndexHeaderSize, 0) == static_cast<ssize_t>(kWalIndexHeaderSize)) {
     *size = kWalIndexHeaderSize;
   }
   return ERROR_SUCCESS;

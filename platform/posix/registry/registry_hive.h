@@ -169,6 +169,7 @@ class RegistryHive {
   RegistryStatements* statements_ = nullptr;
   int counterFd_ = -1;  // closed only after the connection: closing it would drop SQLite's locks
   int shmFd_ = -1;      // the same, for the -shm file
+  const unsigned char* shmView_ = nullptr;  // its first bytes, mapped
   bool readOnly_ = false;
   bool walMode_ = false;
 
