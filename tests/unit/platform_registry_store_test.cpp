@@ -697,6 +697,8 @@ TEST(RegistryStore, ARestoredFileMustBeExactlyAHive) {
       {"a type out of range", "UPDATE vals SET type = 4294967296;"},
       {"two names that fold the same", "INSERT INTO vals(key, name, fold, type, data) VALUES (1, "
                                        "x'560041004c0055004500', x'0056', 4, x'01000000');"},
+      {"a key name holding a backslash", "UPDATE keys SET name = x'53005c006200' WHERE id > 4;"},
+      {"a value name holding a 0", "UPDATE vals SET name = x'410000004200' WHERE type = 4;"},
       {"another application id", "PRAGMA application_id = 7;"},
       {"a newer format", "PRAGMA user_version = 99;"},
   };

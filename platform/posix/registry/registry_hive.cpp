@@ -96,7 +96,9 @@ bool RegistryHive::cacheHasRoom() const {
 
 namespace {
 
-LONG execute(sqlite3* db, const char* sql) { return registryStatusOf(sqlite3_exec(db, sql, nullptr, nullptr, nullptr)); }
+LONG execute(sqlite3* db, const char* sql) {
+  return registryStatusOf(sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
+}
 
 LONG numberOf(sqlite3* db, const char* sql, int64_t* number) {
   sqlite3_stmt* statement = nullptr;

@@ -64,13 +64,15 @@ LONG checkHiveFile(const std::string& file) {
 }
 
 // The rows a restore would take, each of the types and sizes a hive holds:
-// names of whole UTF-16 code units within the name limits, integer types
-// and times, blob data. Anything else makes the file no hive.
+// names of whole UTF-16 code units within the name limits that the calls can
+// reach by name, integer types and times, blob data. Anything else makes the
+// file no hive.
 const char kCountUnfitRows[] =
     ORV_SUBTREE_OF("saved", "1") "SELECT"
     " (SELECT count(*) FROM saved.keys WHERE id IN tree AND id <> 1 AND (typeof(name) <> 'blob'"
-    "  OR length(name) = 0 OR length(name) % 2 <> 0 OR length(name) > 510 OR typeof(written) <> 'integer'))"
-    " + (SELECT count(*) FROM saved.vals WHERE key IN tree AND (typeof(name) <> 'blob' OR length(name) % 2 <> 0"
+    "  OR length(name) = 0 OR length(name) > 510 OR NOT registry_name_fits(name, 1) OR typeof(written) <> 'integer'))"
+    " + (SELECT count(*) FROM saved.vals WHERE key IN tree AND (typeof(name) <> 'blob'"
+    "  OR NOT registry_name_fits(name, 0)"
     "  OR length(name) > 32766 OR typeof(data) <> 'blob' OR typeof(type) <> 'integer' OR type < 0"
     "  OR type > 4294967295))";
 

@@ -70,6 +70,21 @@ void foldFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
                         SQLITE_TRANSIENT);
 }
 
+// registry_name_fits(name, isKey): 1 when the stored name can be reached by
+// name through the calls: no 0 code unit, and for a key no backslash.
+void nameFitsFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
+  if (sqlite3_value_type(arguments[0]) != SQLITE_BLOB) return sqlite3_result_int(context, 0);
+  const auto* bytes = static_cast<const unsigned char*>(sqlite3_value_blob(arguments[0]));
+  const int size = sqlite3_value_bytes(arguments[0]);
+  const bool isKey = sqlite3_value_int(arguments[1]) != 0;
+  bool fits = size % 2 == 0;
+  for (int i = 0; fits && i + 1 < size; i += 2) {
+    const char16_t unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+    fits = unit != u'\0' && !(isKey && unit == u'\\');
+  }
+  sqlite3_result_int(context, fits ? 1 : 0);
+}
+
 // The schema's objects, one line each, in a fixed order; empty when it
 // cannot be read. With `sql` a fresh in-memory database is made from it.
 std::string schemaShape(sqlite3* db, const char* schema, const char* sql) {
@@ -154,8 +169,8 @@ RegistryStatements::RegistryStatements(sqlite3* db) {
 RegistryStatements::~RegistryStatements() {
   for (sqlite3_stmt* statement :
        {begin, beginImmediate, commit, rollback, keyWritten, child, insertKey, touchKey, parentOf, hasChildren,
-        value, setValue, deleteValue, childAt, childAfter, valueAt, valueAfter, valueNameAt, valueNameAfter, childInfo, valueInfo, deleteTreeValues, deleteTreeKeys,
-        deleteSubtreeKeys}) {
+        value, setValue, deleteValue, childAt, childAfter, valueAt, valueAfter, valueNameAt, valueNameAfter,
+        childInfo, valueInfo, deleteTreeValues, deleteTreeKeys, deleteSubtreeKeys}) {
     sqlite3_finalize(statement);
   }
 }
@@ -306,6 +321,8 @@ void registryConfigure(sqlite3* db) {
   // Only statements of ours may call it, never a file's schema.
   sqlite3_create_function_v2(db, "registry_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr,
                              foldFunction, nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, "registry_name_fits", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
+                             nullptr, nameFitsFunction, nullptr, nullptr, nullptr);
 }
 
 LONG registryCheckSchema(sqlite3* db, const char* schema) {
