@@ -4,6 +4,7 @@
 #ifndef _WIN32
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -121,7 +123,9 @@ std::vector<LONG> inChild(const std::function<std::vector<LONG>()>& work, bool u
     close(results[0]);
     const std::string folder = std::string(std::getenv("ORV_REGISTRY_DIR")) + "/.";
     setenv("ORV_REGISTRY_DIR", folder.c_str(), 1);
-    if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+    if (unprivileged && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+      _exit(2);
+    }
     const std::vector<LONG> statuses = work();
     const ssize_t wrote = write(results[1], statuses.data(), statuses.size() * sizeof(LONG));
     _exit(wrote == static_cast<ssize_t>(statuses.size() * sizeof(LONG)) ? 0 : 3);
@@ -157,9 +161,17 @@ TEST(RegistryStore, HiveFilesAppearOnTheFirstWriteWithTheirModes) {
   ASSERT_EQ(setDword(HKEY_CURRENT_USER, "Software\\Test", "Value", 2), ERROR_SUCCESS);
   EXPECT_EQ(modeOf(nested / "user.db"), 0600u);
   umask(mask);
-  std::vector<std::string> leftovers;
-  for (const auto& entry : fs::directory_iterator(nested)) leftovers.push_back(entry.path().filename());
-  EXPECT_EQ(leftovers.size(), 2u) << "no journal or half-made file is left behind";
+  // Each hive keeps its log and its shared index beside it, with its mode,
+  // and nothing half-made is left behind.
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(nested)) files.push_back(entry.path().filename());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"machine.db", "machine.db-shm", "machine.db-wal", "user.db",
+                                             "user.db-shm", "user.db-wal"}));
+  for (const char* suffix : {"-wal", "-shm"}) {
+    EXPECT_EQ(modeOf(nested / (std::string("machine.db") + suffix)), 0644u) << suffix;
+    EXPECT_EQ(modeOf(nested / (std::string("user.db") + suffix)), 0600u) << suffix;
+  }
 }
 
 TEST(RegistryStore, EachRootIsItsOwnTree) {
@@ -262,10 +274,13 @@ TEST(RegistryStore, AHiveThisProcessMayNotWriteCanStillBeRead) {
   EXPECT_EQ(value, 7u);
 }
 
-TEST(RegistryStore, AFolderThatCannotBeWrittenRefusesWrites) {
+// A hive's writes need only its own three files, never a new one beside
+// them; a hive that does not exist cannot be made in such a folder.
+TEST(RegistryStore, AFolderThatCannotBeWrittenTakesNoNewHive) {
   RegistryFolder registry;
   ASSERT_EQ(setDword(HKEY_CURRENT_USER, "Software\\Test", "Value", 1), ERROR_SUCCESS);
-  chmod(registry.userHive().c_str(), 0666);  // the file could be written, its folder cannot
+  // The hive's files may be written, its folder may not.
+  for (const char* suffix : {"", "-wal", "-shm"}) chmod((registry.userHive().string() + suffix).c_str(), 0666);
   if (geteuid() != 0) chmod(registry.path().c_str(), 0555);
   const std::vector<LONG> statuses = inChild(
       [] {
@@ -276,11 +291,11 @@ TEST(RegistryStore, AFolderThatCannotBeWrittenRefusesWrites) {
       },
       true);
   chmod(registry.path().c_str(), 0755);
-  EXPECT_EQ(statuses, (std::vector<LONG>{ERROR_SUCCESS, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED}));
+  EXPECT_EQ(statuses, (std::vector<LONG>{ERROR_SUCCESS, ERROR_SUCCESS, ERROR_ACCESS_DENIED}));
   EXPECT_FALSE(fs::exists(registry.machineHive()));
   DWORD value = 0;
   EXPECT_EQ(readDword(HKEY_CURRENT_USER, "Software\\Test", "Value", &value), ERROR_SUCCESS);
-  EXPECT_EQ(value, 1u);
+  EXPECT_EQ(value, 2u);
 }
 
 TEST(RegistryStore, AChangeByAnotherProcessIsSeenByTheNextRead) {
@@ -295,8 +310,8 @@ TEST(RegistryStore, AChangeByAnotherProcessIsSeenByTheNextRead) {
   DWORD size = sizeof(value);
   ASSERT_EQ(RegQueryValueExW(held, ORV_W("Logging"), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
             ERROR_SUCCESS);
-  // Answered from the cache and not used before the key goes: the first use
-  // finds the key missing, as an open at that moment would.
+  // Opened before the key goes and not used until after: as on Windows the
+  // handle names the deleted key.
   HKEY unused = nullptr;
   ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, KEY_READ, &unused), ERROR_SUCCESS);
 
@@ -312,7 +327,7 @@ TEST(RegistryStore, AChangeByAnotherProcessIsSeenByTheNextRead) {
   EXPECT_EQ(RegQueryValueExW(held, ORV_W("Logging"), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
             ERROR_KEY_DELETED);
   EXPECT_EQ(RegQueryValueExW(unused, ORV_W("Logging"), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
-            ERROR_FILE_NOT_FOUND);
+            ERROR_KEY_DELETED);
   RegCloseKey(held);
   RegCloseKey(unused);
 
@@ -320,7 +335,8 @@ TEST(RegistryStore, AChangeByAnotherProcessIsSeenByTheNextRead) {
   EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, path, "Logging", &value), ERROR_SUCCESS);
   EXPECT_EQ(value, 4u);
 
-  // Opened from the cache, then the key is replaced: the first use finds the new one.
+  // A handle names the key it opened, not its path: after the key is
+  // replaced the handle reports the old one deleted, a new open finds the new.
   HKEY stale = nullptr;
   ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, KEY_READ, &stale), ERROR_SUCCESS);
   inChild([&] {
@@ -328,9 +344,32 @@ TEST(RegistryStore, AChangeByAnotherProcessIsSeenByTheNextRead) {
                              setDword(HKEY_LOCAL_MACHINE, path, "Logging", 5)};
   });
   EXPECT_EQ(RegQueryValueExW(stale, ORV_W("Logging"), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
-            ERROR_SUCCESS);
+            ERROR_KEY_DELETED);
+  EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, path, "Logging", &value), ERROR_SUCCESS);
   EXPECT_EQ(value, 5u);
   RegCloseKey(stale);
+}
+
+TEST(RegistryStore, AnOpenAfterAnotherProcessDeletedTheKeyFailsAndCreateMakesItAgain) {
+  RegistryFolder registry;
+  const std::string path = "Software\\Halvik\\Password Manager";
+  ASSERT_EQ(setDword(HKEY_LOCAL_MACHINE, path, "Version", 1), ERROR_SUCCESS);
+  DWORD value = 0;
+  ASSERT_EQ(readDword(HKEY_LOCAL_MACHINE, path, "Version", &value), ERROR_SUCCESS);  // now in the key cache
+  inChild([&] { return std::vector<LONG>{RegDeleteTreeW(HKEY_LOCAL_MACHINE, ORV_W("Software\\Halvik"))}; });
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_FILE_NOT_FOUND);
+  DWORD disposition = 0;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+  value = 2;
+  EXPECT_EQ(RegSetValueExW(key, ORV_W("Version"), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, path, "Version", &value), ERROR_SUCCESS);
+  EXPECT_EQ(value, 2u);
 }
 
 // A value whose bytes all derive from its writer and its number, so that a
@@ -541,6 +580,143 @@ TEST(RegistryStore, ValuesOfManyMegabytesRoundTrip) {
             ERROR_SUCCESS);
   EXPECT_EQ(largest, data.size());
   RegCloseKey(key);
+}
+
+TEST(RegistryStore, NamesCompareByUnicodeUpperCaseAndKeepTheirSpelling) {
+  RegistryFolder registry;
+  struct Case {
+    const char* script;
+    std::u16string created;
+    std::u16string other;  // the same name in another case, or a different name
+    bool same;
+  };
+  const Case cases[] = {
+      {"Latin", u"\u00C4rger", u"\u00E4RGER", true},           // Ärger, äRGER
+      {"Latin long s", u"\u017Fign", u"SIGN", true},            // ſign: ſ upper-cases to S
+      {"Latin sharp s has no single upper case", u"Stra\u00DFe", u"STRASSE", false},
+      {"Greek", u"\u03A3\u03BF\u03C6\u03AF\u03B1", u"\u03C3\u039F\u03A6\u038A\u0391", true},  // Σοφία, σΟΦΊΑ
+      {"Greek accents differ", u"\u03A3\u03BF\u03C6\u03AF\u03B1", u"\u03A3\u039F\u03A6\u0399\u0391", false},
+      {"Greek final sigma", u"\u039F\u03C2", u"\u03BF\u03A3", true},  // Oς, οΣ
+      {"Cyrillic", u"\u041C\u043E\u0441\u043A\u0432\u0430", u"\u043C\u041E\u0421\u041A\u0412\u0410", true},
+      {"no case", u"\u6F22\u5B57", u"\u6F22\u5B57", true},  // 漢字
+      {"no case, different", u"\u6F22\u5B57", u"\u6F22\u5B58", false},
+  };
+  int serial = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    const WString parent = wide("Software\\Case" + std::to_string(serial++) + "\\");
+    const WString created = parent + WString(c.created.begin(), c.created.end());
+    const WString other = parent + WString(c.other.begin(), c.other.end());
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, created.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    const DWORD one = 1;
+    ASSERT_EQ(RegSetValueExW(key, created.c_str() + parent.size(), 0, REG_DWORD,
+                             reinterpret_cast<const BYTE*>(&one), 4),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    // The key and the value are found by the other spelling exactly when the names are the same.
+    const LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, other.c_str(), 0, KEY_READ, &key);
+    EXPECT_EQ(opened, c.same ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+    if (opened == ERROR_SUCCESS) RegCloseKey(key);
+    HKEY parentKey = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, parent.c_str(), 0, KEY_ALL_ACCESS, &parentKey), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(parentKey, other.c_str() + parent.size(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    DWORD size = 4;
+    DWORD value = 0;
+    const LONG read = RegQueryValueExW(key, other.c_str() + parent.size(), nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    EXPECT_EQ(read, c.same ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+    // The name keeps the spelling it was created with; no second sibling appears for the same name.
+    DWORD subKeys = 0;
+    ASSERT_EQ(RegQueryInfoKeyW(parentKey, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(subKeys, c.same ? 1u : 2u);
+    WCHAR name[64];
+    DWORD length = 64;
+    ASSERT_EQ(RegEnumKeyExW(parentKey, 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    if (c.same) {
+      EXPECT_TRUE(WString(name, length) == created.substr(parent.size()));
+    }
+    RegCloseKey(parentKey);
+  }
+}
+
+TEST(RegistryStore, ASavedHiveIsAsPrivateAsItsSource) {
+  RegistryFolder registry;
+  const mode_t mask = umask(0);  // the mode does not depend on the umask
+  HKEY key = nullptr;
+  for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    ASSERT_EQ(createKey(root, "Software\\Saved", &key), ERROR_SUCCESS);
+    ASSERT_EQ(setDword(key, "", "Secret", 1), ERROR_SUCCESS);
+    const fs::path file = registry.path() / (root == HKEY_CURRENT_USER ? "user.hiv" : "machine.hiv");
+    EXPECT_EQ(RegSaveKeyW(key, wide(file.string()).c_str(), nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(modeOf(file), root == HKEY_CURRENT_USER ? 0600u : 0644u);
+    RegCloseKey(key);
+  }
+  umask(mask);
+}
+
+// A saved hive, then changed through SQLite as an attacker would hand it over.
+std::string tamperedHive(const fs::path& folder, const char* name, const char* sql) {
+  HKEY key = nullptr;
+  EXPECT_EQ(createKey(HKEY_CURRENT_USER, "Software\\Tamper", &key), ERROR_SUCCESS);
+  setDword(key, "", "Value", 1);
+  setDword(key, "Sub", "Deep", 2);
+  const fs::path file = folder / name;
+  EXPECT_EQ(RegSaveKeyW(key, wide(file.string()).c_str(), nullptr), ERROR_SUCCESS);
+  RegCloseKey(key);
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+  return file.string();
+}
+
+TEST(RegistryStore, ARestoredFileMustBeExactlyAHive) {
+  RegistryFolder registry;
+  struct Case {
+    const char* name;
+    const char* sql;
+  };
+  const Case cases[] = {
+      {"a trigger that writes elsewhere",
+       "CREATE TABLE log(x); CREATE TRIGGER t AFTER INSERT ON keys BEGIN INSERT INTO log VALUES(1); END;"},
+      {"a view in place of a table",
+       "DROP TABLE vals; CREATE TABLE real_vals(seq INTEGER PRIMARY KEY, key, name, fold, type, data);"
+       " CREATE VIEW vals AS SELECT * FROM real_vals;"},
+      {"an extra column", "ALTER TABLE vals ADD COLUMN extra TEXT;"},
+      {"a text name", "UPDATE vals SET name = 'Value' WHERE type = 4;"},
+      {"a name of odd length", "UPDATE vals SET name = x'410042' WHERE type = 4;"},
+      {"a time as text", "UPDATE keys SET written = 'now' WHERE id > 1;"},
+      {"a type out of range", "UPDATE vals SET type = 4294967296;"},
+      {"two names that fold the same", "INSERT INTO vals(key, name, fold, type, data) VALUES (1, "
+                                       "x'560041004c0055004500', x'0056', 4, x'01000000');"},
+      {"a key name holding a backslash", "UPDATE keys SET name = x'53005c006200' WHERE id > 4;"},
+      {"a value name holding a 0", "UPDATE vals SET name = x'410000004200' WHERE type = 4;"},
+      {"another application id", "PRAGMA application_id = 7;"},
+      {"a newer format", "PRAGMA user_version = 99;"},
+  };
+  HKEY target = nullptr;
+  ASSERT_EQ(createKey(HKEY_LOCAL_MACHINE, "Software\\Target", &target), ERROR_SUCCESS);
+  ASSERT_EQ(setDword(target, "", "Kept", 7), ERROR_SUCCESS);
+  int serial = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file =
+        tamperedHive(registry.path(), ("tampered" + std::to_string(serial++) + ".hiv").c_str(), c.sql);
+    const std::string before = fileBytes(file);
+    EXPECT_EQ(RegRestoreKeyW(target, wide(file).c_str(), 0), ERROR_REGISTRY_CORRUPT);
+    EXPECT_TRUE(fileBytes(file) == before) << "the file was changed";
+    DWORD value = 0;
+    EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, "Software\\Target", "Kept", &value), ERROR_SUCCESS) << "nothing changes";
+  }
+  RegCloseKey(target);
 }
 
 }  // namespace

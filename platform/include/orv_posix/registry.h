@@ -120,13 +120,16 @@ typedef VALENTW VALENT;
 typedef PVALENTW PVALENT;
 
 // Paths are backslash-separated below the given key; key and value names
-// compare without regard to ASCII case and keep the case they were created
-// with; a null or empty value name is the key's default value.
-// An open that the process's cache can answer does not look at the file; the
-// handle's first use does, for both. When another process changed the hive in
-// between, that use looks the path up again: a key gone by then is
-// ERROR_FILE_NOT_FOUND (the open's answer at that moment), not
-// ERROR_KEY_DELETED, which a handle reports once it has been used.
+// compare by the Unicode simple upper case of each UTF-16 code unit, as
+// Windows' registry compares them, and keep the spelling they were created
+// with; a null or empty value name is the key's default value. Every call
+// sees every change that another process's call had returned from: an open
+// of a key that another process deleted fails with ERROR_FILE_NOT_FOUND, and
+// a handle to it reports ERROR_KEY_DELETED.
+//
+// Durability, as on Windows: a write is atomic and visible when its call
+// returns and survives the crash of any process; it survives a power loss
+// after RegFlushKey, or two seconds after the write (the lazy flush).
 LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
 // Options and security are accepted; every key is durable.
 LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions,
@@ -139,7 +142,8 @@ LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPD
 LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
                        DWORD cbData);
 LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
-// Subkeys come in case-insensitive name order, values in creation order.
+// Subkeys come in case-insensitive name order, values in creation order. A
+// handle that asks for index i + 1 after i gets it in constant time.
 LSTATUS RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
                       LPWSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime);
 LSTATUS RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
@@ -154,8 +158,12 @@ LSTATUS RegQueryMultipleValuesW(HKEY hKey, PVALENTW val_list, DWORD num_vals, LP
 // subkey name everything below hKey.
 LSTATUS RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey);
 LSTATUS RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey);
-// A hive file here is a standalone database of the same layout. Saving fails
+// Makes every write to the key's hive so far survive a power loss.
+LSTATUS RegFlushKey(HKEY hKey);
+// A hive file here is a standalone database of the same layout, readable by
+// whom the source hive is (owner-only for HKEY_CURRENT_USER). Saving fails
 // with ERROR_ALREADY_EXISTS when the file is there; restoring replaces the
-// key's values and subkeys with the file's.
+// key's values and subkeys with the file's, and refuses a file that is not
+// exactly a hive with ERROR_REGISTRY_CORRUPT, changing nothing.
 LSTATUS RegSaveKeyW(HKEY hKey, LPCWSTR lpFile, const LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 LSTATUS RegRestoreKeyW(HKEY hKey, LPCWSTR lpFile, DWORD dwFlags);

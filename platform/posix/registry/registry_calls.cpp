@@ -62,14 +62,8 @@ LONG grantRights(orv_posix::RegistryHive* hive, REGSAM samDesired, REGSAM* grant
   return ERROR_SUCCESS;
 }
 
-// The open key behind a handle, confirmed when the open was answered from
-// the cache (RegQueryValueExW confirms on its own, with its one look).
 LONG useHandle(HKEY hKey, RegistryKeyHandle* handle) {
-  if (!lookUpRegistryHandle(hKey, handle)) return ERROR_INVALID_HANDLE;
-  if (!handle->tentative) return ERROR_SUCCESS;
-  const LONG status = handle->hive->confirmKey(handle);
-  if (status == ERROR_SUCCESS) orv_posix::updateRegistryHandle(hKey, *handle);
-  return status;
+  return lookUpRegistryHandle(hKey, handle) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 LONG handleWithRight(HKEY hKey, REGSAM right, RegistryKeyHandle* handle) {
@@ -80,14 +74,14 @@ LONG handleWithRight(HKEY hKey, REGSAM right, RegistryKeyHandle* handle) {
 
 // The copy-out rule of every value read: no buffer reports type and size, a
 // small one ERROR_MORE_DATA and the size needed.
-LONG deliverValue(const RegistryValue& value, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-  const DWORD size = static_cast<DWORD>(value.data.size());
-  if (lpType != nullptr) *lpType = value.type;
+LONG deliverValue(DWORD type, const void* data, size_t dataSize, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+  const DWORD size = static_cast<DWORD>(dataSize);
+  if (lpType != nullptr) *lpType = type;
   if (lpData != nullptr && *lpcbData < size) {
     *lpcbData = size;
     return ERROR_MORE_DATA;
   }
-  if (lpData != nullptr) std::memcpy(lpData, value.data.data(), size);
+  if (lpData != nullptr) std::memcpy(lpData, data, size);
   if (lpcbData != nullptr) *lpcbData = size;
   return ERROR_SUCCESS;
 }
@@ -150,7 +144,7 @@ LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHK
   }
   RegistryKeyHandle opened;
   opened.hive = base.hive;
-  status = base.hive->findKey(base.key, path, &opened, true);
+  status = base.hive->findKey(base.key, path, &opened);
   if (status == ERROR_SUCCESS) status = grantRights(base.hive, samDesired, &opened.access);
   if (status == ERROR_SUCCESS) *phkResult = orv_posix::addRegistryHandle(opened);
   return status;
@@ -190,12 +184,9 @@ LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPD
   RegistryKeyHandle handle;
   if (!lookUpRegistryHandle(hKey, &handle)) return ERROR_INVALID_HANDLE;
   if ((handle.access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
-  const bool tentative = handle.tentative;
-  const LONG status = handle.hive->withValue(&handle, nameOf(lpValueName), [&](const RegistryValue& value) {
-    return deliverValue(value, lpType, lpData, lpcbData);
+  return handle.hive->withValue(handle.key, nameOf(lpValueName), [&](const RegistryValue& value) {
+    return deliverValue(value.type, value.data.data(), value.data.size(), lpType, lpData, lpcbData);
   });
-  if (tentative && !handle.tentative) orv_posix::updateRegistryHandle(hKey, handle);
-  return status;
 }
 
 LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
@@ -222,12 +213,12 @@ LSTATUS RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName
   RegistryKeyHandle handle;
   LONG status = handleWithRight(hKey, KEY_ENUMERATE_SUB_KEYS, &handle);
   if (status != ERROR_SUCCESS) return status;
-  std::u16string name;
-  uint64_t written = 0;
-  status = handle.hive->subKeyAt(handle.key, dwIndex, &name, &written);
-  if (status == ERROR_SUCCESS) status = deliverName(name, lpName, lpcchName);
+  orv_posix::RegistryEntry entry;
+  status = handle.hive->subKeyAt(handle.key, dwIndex, &handle.subKeys, &entry);
+  if (!handle.predefined) orv_posix::updateRegistryCursors(hKey, handle);
+  if (status == ERROR_SUCCESS) status = deliverName(entry.name, lpName, lpcchName);
   if (status == ERROR_SUCCESS) status = deliverEmptyClass(lpClass, lpcchClass);
-  if (status == ERROR_SUCCESS) deliverTime(written, lpftLastWriteTime);
+  if (status == ERROR_SUCCESS) deliverTime(entry.lastWriteTime, lpftLastWriteTime);
   return status;
 }
 
@@ -240,17 +231,18 @@ LSTATUS RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcc
   RegistryKeyHandle handle;
   LONG status = handleWithRight(hKey, KEY_QUERY_VALUE, &handle);
   if (status != ERROR_SUCCESS) return status;
-  std::u16string name;
-  RegistryValue value;
-  status = handle.hive->valueAt(handle.key, dwIndex, &name, &value);
+  // Names-only asks (no data buffer) leave the data where it is.
+  orv_posix::RegistryEntry entry;
+  status = handle.hive->valueAt(handle.key, dwIndex, lpData != nullptr, &handle.values, &entry);
+  if (!handle.predefined) orv_posix::updateRegistryCursors(hKey, handle);
   if (status != ERROR_SUCCESS) return status;
-  status = deliverName(name, lpValueName, lpcchValueName);
+  status = deliverName(entry.name, lpValueName, lpcchValueName);
   if (status == ERROR_MORE_DATA) {
     // A name that does not fit still reports the value's type and size.
-    deliverValue(value, lpType, nullptr, lpcbData);
+    deliverValue(entry.type, nullptr, entry.size, lpType, nullptr, lpcbData);
     return status;
   }
-  return deliverValue(value, lpType, lpData, lpcbData);
+  return deliverValue(entry.type, entry.data.data(), entry.size, lpType, lpData, lpcbData);
 }
 
 LSTATUS RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved, LPDWORD lpcSubKeys,
@@ -316,7 +308,7 @@ LSTATUS RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
   RegistryPath path;
   if (status == ERROR_SUCCESS) status = parsePath(lpSubKey, base.classesRoot, &path);
   orv_posix::RegistryKeyRef key;
-  if (status == ERROR_SUCCESS) status = base.hive->findKey(base.key, path, &key, false);
+  if (status == ERROR_SUCCESS) status = base.hive->findKey(base.key, path, &key);
   return status == ERROR_SUCCESS ? base.hive->deleteKey(key.key, true) : status;
 }
 
@@ -333,8 +325,14 @@ LSTATUS RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
     return base.hive->clearKey(base.key);
   }
   orv_posix::RegistryKeyRef key;
-  status = base.hive->findKey(base.key, path, &key, false);
+  status = base.hive->findKey(base.key, path, &key);
   return status == ERROR_SUCCESS ? base.hive->deleteKey(key.key, false) : status;
+}
+
+LSTATUS RegFlushKey(HKEY hKey) {
+  RegistryKeyHandle handle;
+  const LONG status = useHandle(hKey, &handle);
+  return status != ERROR_SUCCESS ? status : handle.hive->flush();
 }
 
 LSTATUS RegSaveKeyW(HKEY hKey, LPCWSTR lpFile, const LPSECURITY_ATTRIBUTES) {

@@ -115,11 +115,13 @@ HKEY addRegistryHandle(const RegistryKeyHandle& handle) {
   return reinterpret_cast<HKEY>(value);
 }
 
-void updateRegistryHandle(HKEY handle, const RegistryKeyRef& ref) {
+void updateRegistryCursors(HKEY handle, const RegistryKeyHandle& cursors) {
   HandleTable& handles = table();
   std::lock_guard<std::mutex> guard(handles.lock);
   auto entry = handles.handles.find(reinterpret_cast<uintptr_t>(handle));
-  if (entry != handles.handles.end()) static_cast<RegistryKeyRef&>(entry->second) = ref;
+  if (entry == handles.handles.end()) return;
+  entry->second.subKeys = cursors.subKeys;
+  entry->second.values = cursors.values;
 }
 
 bool removeRegistryHandle(HKEY handle) {

@@ -12,13 +12,16 @@ struct RegistryKeyHandle : RegistryKeyRef {
   REGSAM access = 0;
   bool predefined = false;
   bool classesRoot = false;
+  RegistryEnumCursor subKeys;
+  RegistryEnumCursor values;
 };
 
 // The key behind a handle; false for one that is not open.
 bool lookUpRegistryHandle(HKEY handle, RegistryKeyHandle* found);
 HKEY addRegistryHandle(const RegistryKeyHandle& handle);
-// Stores what a call learnt about a tentative key.
-void updateRegistryHandle(HKEY handle, const RegistryKeyRef& ref);
+// Stores where the handle's enumerations stopped (a predefined root has no
+// cursors: it is shared by every thread).
+void updateRegistryCursors(HKEY handle, const RegistryKeyHandle& cursors);
 // False for a handle that is not open.
 bool removeRegistryHandle(HKEY handle);
 

@@ -1,6 +1,7 @@
 #include "registry_hive.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sqlite3.h>
+
+#include "registry_flusher.h"
 #include "registry_sqlite.h"
 
 namespace orv_posix {
@@ -16,7 +20,14 @@ namespace {
 constexpr size_t kMaxCachedEntries = 2048;
 constexpr size_t kMaxCachedValueBytes = 4096;
 constexpr size_t kMaxCachedBytes = 1 << 20;
-constexpr off_t kChangeCounterOffset = 24;  // in the SQLite database header, big-endian
+// Bytes 18 to 27 of the SQLite database header: the journal mode (1
+// rollback, 2 write-ahead log) and the change counter at 24.
+constexpr off_t kModeAndCounterOffset = 18;
+constexpr size_t kModeAndCounterSize = 10;
+// The first copy of the write-ahead log's index header, which every commit
+// rewrites.
+constexpr size_t kWalIndexHeaderSize = 48;
+constexpr sqlite3_int64 kWalSizeLimit = 4 << 20;
 
 bool isRoot(RegistryKeyId key) { return key >= kLocalMachineRoot && key <= kCurrentConfigRoot; }
 
@@ -53,14 +64,6 @@ std::u16string idPrefix(RegistryKeyId key) {
 
 }  // namespace
 
-std::u16string foldRegistryName(std::u16string_view name) {
-  std::u16string folded(name);
-  for (char16_t& c : folded) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - (u'a' - u'A'));
-  }
-  return folded;
-}
-
 RegistryHive::RegistryHive(std::string path, mode_t fileMode, mode_t folderMode)
     : path_(std::move(path)), fileMode_(fileMode), folderMode_(folderMode) {}
 
@@ -73,6 +76,10 @@ void RegistryHive::closeConnection() {
   db_ = nullptr;
   if (counterFd_ >= 0) close(counterFd_);
   counterFd_ = -1;
+  if (shmView_ != nullptr) munmap(const_cast<unsigned char*>(shmView_), kWalIndexHeaderSize);
+  shmView_ = nullptr;
+  if (shmFd_ >= 0) close(shmFd_);
+  shmFd_ = -1;
   state_ = State::kClosed;
   dropCache();
 }
@@ -86,6 +93,49 @@ void RegistryHive::dropCache() {
 bool RegistryHive::cacheHasRoom() const {
   return keys_.size() + values_.size() < kMaxCachedEntries && cachedBytes_ < kMaxCachedBytes;
 }
+
+namespace {
+
+LONG execute(sqlite3* db, const char* sql) {
+  return registryStatusOf(sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
+}
+
+LONG numberOf(sqlite3* db, const char* sql, int64_t* number) {
+  sqlite3_stmt* statement = nullptr;
+  int result = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+  if (result == SQLITE_OK) result = sqlite3_step(statement);
+  if (result == SQLITE_ROW) *number = sqlite3_column_int64(statement, 0);
+  sqlite3_finalize(statement);
+  return result == SQLITE_ROW ? ERROR_SUCCESS : registryStatusOf(result);
+}
+
+// A hive still in rollback mode is checked whole once before it is changed,
+// so that a damaged file is reported and left as it is.
+LONG checkPages(sqlite3* db) {
+  sqlite3_stmt* statement = nullptr;
+  int result = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &statement, nullptr);
+  if (result == SQLITE_OK) result = sqlite3_step(statement);
+  const unsigned char* text = result == SQLITE_ROW ? sqlite3_column_text(statement, 0) : nullptr;
+  const bool whole = text != nullptr && std::strcmp(reinterpret_cast<const char*>(text), "ok") == 0;
+  sqlite3_finalize(statement);
+  if (whole) return ERROR_SUCCESS;
+  return result == SQLITE_ROW || registryStatusOf(result) == ERROR_SUCCESS ? ERROR_REGISTRY_CORRUPT
+                                                                             : registryStatusOf(result);
+}
+
+// Brings an older format up to date in one transaction.
+LONG upgradeFormat(sqlite3* db) {
+  LONG status = execute(db, "BEGIN IMMEDIATE");
+  if (status != ERROR_SUCCESS) return status;
+  int64_t format = 0;
+  status = numberOf(db, "PRAGMA user_version", &format);
+  if (status == ERROR_SUCCESS && format < kRegistryFormatVersion) status = execute(db, kRegistryUpgradeToVersion2);
+  if (status == ERROR_SUCCESS) status = execute(db, "COMMIT");
+  if (!sqlite3_get_autocommit(db)) execute(db, "ROLLBACK");
+  return status;
+}
+
+}  // namespace
 
 LONG RegistryHive::open() {
   const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
@@ -112,18 +162,41 @@ LONG RegistryHive::open() {
   counterFd_ = fd;
   registryConfigure(db_);
   readOnly_ = sqlite3_db_readonly(db_, "main") == 1;
-  statements_ = new RegistryStatements(db_);
-  if (!statements_->ready()) {
-    closeConnection();
-    return ERROR_REGISTRY_CORRUPT;
-  }
-  status = readCounter(&cachedCounter_);
+  status = prepareConnection();
   if (status != ERROR_SUCCESS) {
     closeConnection();
     return status;
   }
   state_ = State::kOpen;
-  return ERROR_SUCCESS;
+  return refresh();
+}
+
+// A process that may write the hive puts it in write-ahead-log mode (kept
+// across connections, with its files) and brings its format up to date.
+LONG RegistryHive::prepareConnection() {
+  unsigned char mode = 0;
+  if (pread(counterFd_, &mode, 1, kModeAndCounterOffset) != 1) return ERROR_REGISTRY_CORRUPT;
+  LONG status = ERROR_SUCCESS;
+  if (!readOnly_) {
+    int persist = 1;
+    sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+    if (mode == 1) status = checkPages(db_);
+    // A folder this process may not write keeps the hive as it is.
+    if (status == ERROR_SUCCESS && mode == 1 && execute(db_, "PRAGMA journal_mode = WAL") == ERROR_SUCCESS) mode = 2;
+    if (status == ERROR_SUCCESS && mode == 2) {
+      const std::string limit = "PRAGMA journal_size_limit = " + std::to_string(kWalSizeLimit);
+      execute(db_, limit.c_str());
+      execute(db_, "PRAGMA synchronous = NORMAL");  // the lazy flusher syncs the log
+    }
+    int64_t format = kRegistryFormatVersion;
+    if (status == ERROR_SUCCESS) status = numberOf(db_, "PRAGMA user_version", &format);
+    if (status == ERROR_SUCCESS && format < kRegistryFormatVersion) status = upgradeFormat(db_);
+  }
+  if (status == ERROR_SUCCESS) status = registryCheckSchema(db_, "main");
+  if (status != ERROR_SUCCESS) return status;
+  walMode_ = mode == 2;
+  statements_ = new RegistryStatements(db_);
+  return statements_->ready() ? ERROR_SUCCESS : ERROR_REGISTRY_CORRUPT;
 }
 
 // The first write makes the file: complete under another name, then linked
@@ -146,25 +219,59 @@ LONG RegistryHive::createFile() {
   return open();
 }
 
-LONG RegistryHive::readCounter(uint32_t* counter) {
-  unsigned char bytes[4];
-  const ssize_t got = pread(counterFd_, bytes, sizeof(bytes), kChangeCounterOffset);
-  if (got != static_cast<ssize_t>(sizeof(bytes))) return got < 0 ? ERROR_REGISTRY_IO_FAILED : ERROR_REGISTRY_CORRUPT;
-  *counter = (static_cast<uint32_t>(bytes[0]) << 24) | (static_cast<uint32_t>(bytes[1]) << 16) |
-             (static_cast<uint32_t>(bytes[2]) << 8) | bytes[3];
+// What shows another process's commit: the log index header in
+// write-ahead-log mode, the change counter otherwise. Empty when it cannot be
+// read; then every call looks at the database again.
+LONG RegistryHive::readStamp(unsigned char* stamp, size_t* size) {
+  *size = 0;
+  if (!walMode_) {
+    const ssize_t got = pread(counterFd_, stamp, kModeAndCounterSize, kModeAndCounterOffset);
+    if (got != static_cast<ssize_t>(kModeAndCounterSize)) {
+      return got < 0 ? ERROR_REGISTRY_IO_FAILED : ERROR_REGISTRY_CORRUPT;
+    }
+    if (stamp[0] != 2) {
+      *size = kModeAndCounterSize;
+      return ERROR_SUCCESS;
+    }
+    walMode_ = true;  // another process moved the hive to the log
+  }
+  if (shmFd_ < 0) shmFd_ = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
+  if (shmView_ == nullptr && shmFd_ >= 0) {
+    // SQLite maps the same page and never shrinks the file below it while
+    // a connection (this one) is attached, so reading it is as safe as
+    // SQLite's own reads, and costs no system call.
+    struct stat info {};
+    if (fstat(shmFd_, &info) == 0 && info.st_size >= static_cast<off_t>(kWalIndexHeaderSize)) {
+      void* view = mmap(nullptr, kWalIndexHeaderSize, PROT_READ, MAP_SHARED, shmFd_, 0);
+      if (view != MAP_FAILED) shmView_ = static_cast<const unsigned char*>(view);
+    }
+  }
+  if (shmView_ != nullptr) {
+    std::atomic_thread_fence(std::memory_order_acquire);
+    std::memcpy(stamp, shmView_, kWalIndexHeaderSize);
+    *size = kWalIndexHeaderSize;
+  } else if (shmFd_ >= 0 &&
+             pread(shmFd_, stamp, kWalIndexHeaderSize, 0) == static_cast<ssize_t>(kWalIndexHeaderSize)) {
+    *size = kWalIndexHeaderSize;
+  }
   return ERROR_SUCCESS;
 }
 
 // Every call starts here: a hive without a file is looked for again, an open
-// one drops its cache when another connection has committed since.
+// one starts a new generation (dropping its cache and cursors) when another
+// commit shows. The stamp is read before the call's read transaction starts,
+// so what that transaction sees is never older than the generation says.
 LONG RegistryHive::refresh() {
   if (state_ != State::kOpen) return open();
-  uint32_t counter = 0;
-  const LONG status = readCounter(&counter);
+  unsigned char stamp[sizeof(stamp_)];
+  size_t size = 0;
+  const LONG status = readStamp(stamp, &size);
   if (status != ERROR_SUCCESS) return status;
-  if (counter != cachedCounter_) {
+  if (size == 0 || size != stampSize_ || std::memcmp(stamp, stamp_, size) != 0) {
+    std::memcpy(stamp_, stamp, size);
+    stampSize_ = size;
+    ++generation_;
     dropCache();
-    cachedCounter_ = counter;
   }
   return ERROR_SUCCESS;
 }
@@ -174,17 +281,7 @@ LONG RegistryHive::beginRead() {
   return registryRun(begin);
 }
 
-// Ends a read transaction. While it is still open no writer can commit, so the
-// change counter read here is exactly the state that was read, and the result
-// may be cached under it.
-LONG RegistryHive::endRead(LONG status, bool* cacheable) {
-  uint32_t counter = 0;
-  const LONG counterStatus = readCounter(&counter);
-  if (cacheable != nullptr) *cacheable = counterStatus == ERROR_SUCCESS && cacheHasRoom();
-  if (counterStatus == ERROR_SUCCESS && counter != cachedCounter_) {
-    dropCache();
-    cachedCounter_ = counter;
-  }
+LONG RegistryHive::endRead(LONG status) {
   RegistryQuery commit(statements_->commit);
   const LONG commitStatus = registryRun(commit);
   return status != ERROR_SUCCESS ? status : commitStatus;
@@ -205,6 +302,7 @@ LONG RegistryHive::endWrite(LONG status) {
     registryRun(rollback);
   }
   dropCache();
+  if (status == ERROR_SUCCESS && walMode_) RegistryFlusher::instance().schedule(path_ + "-wal");
   return status;
 }
 
@@ -225,6 +323,12 @@ LONG RegistryHive::checkWritable() {
   if (status != ERROR_SUCCESS) return status;
   if (state_ == State::kMissing) return ERROR_SUCCESS;  // decided when the first write makes the file
   return readOnly_ ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+}
+
+LONG RegistryHive::flush() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (state_ != State::kOpen || !walMode_) return ERROR_SUCCESS;  // rollback mode syncs every commit
+  return RegistryFlusher::instance().flushNow(path_ + "-wal");
 }
 
 // Inside a transaction: ERROR_SUCCESS, or ERROR_KEY_DELETED for a key that
@@ -272,73 +376,23 @@ LONG RegistryHive::resolve(const std::u16string& cacheKey, RegistryKeyId from, c
   LONG status = beginRead();
   if (status != ERROR_SUCCESS) return status;
   RegistryKeyId key = 0;
-  status = lookUpKey(from, path, &key);
-  bool cacheable = false;
-  status = endRead(status, &cacheable);
-  if (cacheable && (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND)) keys_.emplace(cacheKey, key);
+  status = endRead(lookUpKey(from, path, &key));
+  if (cacheHasRoom() && (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND)) keys_.emplace(cacheKey, key);
   if (status == ERROR_SUCCESS) *found = key;
   return status;
 }
 
-LONG RegistryHive::findKey(RegistryKeyId from, const RegistryPath& path, RegistryKeyRef* found,
-                           bool mayBeTentative) {
+// The cache answers only after the look at the file that every call makes,
+// so a key another process deleted is not found, as on Windows.
+LONG RegistryHive::findKey(RegistryKeyId from, const RegistryPath& path, RegistryKeyRef* found) {
   std::u16string cacheKey = idPrefix(from);
   for (std::u16string_view component : path) {
     cacheKey += foldRegistryName(component);
     cacheKey += u'\\';
   }
   std::lock_guard<std::mutex> guard(lock_);
-  found->tentative = false;
-  found->path.reset();
-  // A key the cache knows is handed out unchecked; the handle's first use
-  // checks the change counter, once for the open and the use together.
-  if (mayBeTentative && state_ == State::kOpen) {
-    auto cached = keys_.find(cacheKey);
-    if (cached != keys_.end() && cached->second != 0) {
-      found->key = cached->second;
-      found->tentative = true;
-      found->stamp = cachedCounter_;
-      found->path = std::make_shared<const std::u16string>(std::move(cacheKey));
-      return ERROR_SUCCESS;
-    }
-  }
   const LONG status = refresh();
   return status != ERROR_SUCCESS ? status : resolve(cacheKey, from, path, &found->key);
-}
-
-// Inside the lock, after refresh(). Unchanged since the open: the key is the
-// one found then. Changed: the path is looked up again, as an open now would,
-// and a key no longer there is ERROR_FILE_NOT_FOUND, the open's own answer.
-LONG RegistryHive::confirmLocked(RegistryKeyRef* ref) {
-  if (!ref->tentative) return ERROR_SUCCESS;
-  if (state_ == State::kOpen && cachedCounter_ == ref->stamp) {
-    ref->tentative = false;
-    ref->path.reset();
-    return ERROR_SUCCESS;
-  }
-  const std::u16string& cacheKey = *ref->path;
-  RegistryKeyId from = 0;
-  for (size_t i = 0; i < 4; ++i) from |= static_cast<RegistryKeyId>(static_cast<uint64_t>(cacheKey[i]) << (16 * i));
-  RegistryPath path;
-  const std::u16string_view folded(cacheKey);
-  for (size_t start = 4; start < folded.size();) {
-    const size_t end = folded.find(u'\\', start);
-    path.push_back(folded.substr(start, end - start));
-    start = end + 1;
-  }
-  RegistryKeyId key = 0;
-  const LONG status = resolve(cacheKey, from, path, &key);
-  if (status != ERROR_SUCCESS) return status == ERROR_KEY_DELETED ? ERROR_FILE_NOT_FOUND : status;
-  ref->key = key;
-  ref->tentative = false;
-  ref->path.reset();
-  return ERROR_SUCCESS;
-}
-
-LONG RegistryHive::confirmKey(RegistryKeyRef* ref) {
-  std::lock_guard<std::mutex> guard(lock_);
-  const LONG status = refresh();
-  return status != ERROR_SUCCESS ? status : confirmLocked(ref);
 }
 
 LONG RegistryHive::findValue(RegistryKeyId key, std::u16string_view name, const RegistryValue** value) {
@@ -369,10 +423,9 @@ LONG RegistryHive::findValue(RegistryKeyId key, std::u16string_view name, const 
       status = registryStatusOf(result);
     }
   }
-  bool cacheable = false;
-  status = endRead(status, &cacheable);
+  status = endRead(status);
   if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
-  if (cacheable && found.value.data.size() <= kMaxCachedValueBytes) {
+  if (cacheHasRoom() && found.value.data.size() <= kMaxCachedValueBytes) {
     cachedBytes_ += found.value.data.size() + cacheKey.size() * sizeof(char16_t);
     auto inserted = values_.emplace(std::move(cacheKey), std::move(found)).first;
     *value = &inserted->second.value;
@@ -396,7 +449,7 @@ LONG RegistryHive::readKey(RegistryKeyId key, LONG whenEmpty, Read&& read) {
   if (status != ERROR_SUCCESS) return status;
   status = keyExists(key);
   if (status == ERROR_SUCCESS) status = read();
-  return endRead(status, nullptr);
+  return endRead(status);
 }
 
 LONG RegistryHive::checkKey(RegistryKeyId key) {
@@ -418,25 +471,49 @@ LONG RegistryHive::readValues(RegistryKeyId key, const std::vector<std::u16strin
   });
 }
 
-LONG RegistryHive::subKeyAt(RegistryKeyId key, DWORD index, std::u16string* name, uint64_t* lastWriteTime) {
+// The cursor says where the previous index stopped; it counts only while the
+// generation it was made in lasts and the caller asks for the next index.
+// Anything else starts over by position, as the first index does.
+LONG RegistryHive::subKeyAt(RegistryKeyId key, DWORD index, RegistryEnumCursor* cursor, RegistryEntry* entry) {
   return readKey(key, ERROR_NO_MORE_ITEMS, [&]() -> LONG {
-    RegistryQuery query(statements_->childAt);
-    const int result = query.bind(1, key).bind(2, index).step();
+    const bool follows = cursor->generation == generation_ && cursor->next == index && index > 0;
+    RegistryQuery query(follows ? statements_->childAfter : statements_->childAt);
+    query.bind(1, key);
+    if (follows) {
+      query.bindBytes(2, cursor->fold.data(), cursor->fold.size());
+    } else {
+      query.bind(2, index);
+    }
+    const int result = query.step();
+    cursor->generation = 0;
     if (result != SQLITE_ROW) return result == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : registryStatusOf(result);
-    *name = query.name(0);
-    *lastWriteTime = static_cast<uint64_t>(query.integer(1));
+    entry->name = query.name(0);
+    entry->lastWriteTime = static_cast<uint64_t>(query.integer(1));
+    *cursor = RegistryEnumCursor{generation_, index + 1, 0, query.bytes(2)};
     return ERROR_SUCCESS;
   });
 }
 
-LONG RegistryHive::valueAt(RegistryKeyId key, DWORD index, std::u16string* name, RegistryValue* value) {
+LONG RegistryHive::valueAt(RegistryKeyId key, DWORD index, bool withData, RegistryEnumCursor* cursor,
+                           RegistryEntry* entry) {
   return readKey(key, ERROR_NO_MORE_ITEMS, [&]() -> LONG {
-    RegistryQuery query(statements_->valueAt);
-    const int result = query.bind(1, key).bind(2, index).step();
+    const bool follows = cursor->generation == generation_ && cursor->next == index && index > 0;
+    sqlite3_stmt* statement = withData ? (follows ? statements_->valueAfter : statements_->valueAt)
+                                       : (follows ? statements_->valueNameAfter : statements_->valueNameAt);
+    RegistryQuery query(statement);
+    const int result = query.bind(1, key).bind(2, follows ? cursor->seq : static_cast<int64_t>(index)).step();
+    cursor->generation = 0;
     if (result != SQLITE_ROW) return result == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : registryStatusOf(result);
-    *name = query.name(0);
-    value->type = static_cast<DWORD>(query.integer(1));
-    value->data = query.bytes(2);
+    entry->name = query.name(0);
+    entry->type = static_cast<DWORD>(query.integer(1));
+    if (withData) {
+      entry->data = query.bytes(2);
+      entry->size = entry->data.size();
+    } else {
+      entry->data.clear();
+      entry->size = static_cast<size_t>(query.integer(2));
+    }
+    *cursor = RegistryEnumCursor{generation_, index + 1, query.integer(3), std::string()};
     return ERROR_SUCCESS;
   });
 }
@@ -472,7 +549,7 @@ LONG RegistryHive::createKey(RegistryKeyId from, const RegistryPath& path, bool 
   if (state_ == State::kOpen) {
     status = beginRead();
     if (status != ERROR_SUCCESS) return status;
-    status = endRead(lookUpKey(from, path, key), nullptr);
+    status = endRead(lookUpKey(from, path, key));
     if (status == ERROR_SUCCESS) {
       *created = false;
       return ERROR_SUCCESS;

@@ -1,8 +1,20 @@
 // One registry hive: a SQLite database shared by every process that uses it.
 // A process keeps one connection per hive, opened on first use, with its
 // statements prepared once. What it reads is cached, and the cache is dropped
-// whenever the database's change counter moves, so that a change committed by
-// any process is seen by the very next call.
+// whenever another commit shows (the header of the write-ahead log's shared
+// index, or the change counter of a hive still in rollback mode), so that a
+// change committed by any process is seen by the very next call.
+//
+// Durability, as Windows promises it: a write is atomic and visible to every
+// process when its call returns, and survives the crash of any process at
+// once (it is in the write-ahead log). It survives a power loss after
+// RegFlushKey, or at most kRegistryLazyFlushSeconds after the write (the
+// lazy flusher), so a write does not wait for a full sync of its own.
+//
+// Readers never block writers: a live hive is in write-ahead-log mode, and
+// its -wal and -shm files are kept (created with the hive's mode), so that a
+// process that may only read the hive can read it while a writer runs and
+// after a writer died at any point, seeing each commit whole or not at all.
 #pragma once
 
 #include <sys/types.h>
@@ -16,6 +28,7 @@
 #include <vector>
 
 #include "orv_win32.h"
+#include "registry_upcase.h"
 
 struct sqlite3;
 
@@ -33,14 +46,27 @@ constexpr RegistryKeyId kUsersRoot = 3;
 constexpr RegistryKeyId kCurrentConfigRoot = 4;
 constexpr RegistryKeyId kCurrentUserRoot = 1;
 
-// A key as a handle names it. Right after an open that the cache answered it
-// is tentative: found under the change counter `stamp` by the lookup `path`,
-// and the first call that uses it confirms it or looks it up again.
+// Where the last enumeration of one handle stopped: the next index continues
+// after `seq` (values) or `fold` (subkeys) while the hive is unchanged.
+struct RegistryEnumCursor {
+  uint64_t generation = 0;  // 0: none
+  DWORD next = 0;
+  int64_t seq = 0;
+  std::string fold;
+};
+
+// A key as a handle names it.
 struct RegistryKeyRef {
   RegistryKeyId key = 0;
-  bool tentative = false;
-  uint32_t stamp = 0;
-  std::shared_ptr<const std::u16string> path;
+};
+
+// One entry of an enumeration; `data` is filled only when asked for.
+struct RegistryEntry {
+  std::u16string name;
+  DWORD type = REG_NONE;
+  size_t size = 0;
+  std::string data;
+  uint64_t lastWriteTime = 0;  // subkeys, FILETIME units
 };
 
 struct RegistryValue {
@@ -65,31 +91,30 @@ class RegistryHive {
   RegistryHive& operator=(const RegistryHive&) = delete;
 
   // Reads. A hive without a file is empty: its roots exist and hold nothing.
-  // With `mayBeTentative` a key the cache knows comes back tentative.
-  LONG findKey(RegistryKeyId from, const RegistryPath& path, RegistryKeyRef* found, bool mayBeTentative);
-  // Makes a tentative key a confirmed one; others pass unchanged.
-  LONG confirmKey(RegistryKeyRef* ref);
-  // Calls use(value) with the stored value while the hive is locked; a
-  // tentative key is confirmed on the way, with the same look at the file.
+  LONG findKey(RegistryKeyId from, const RegistryPath& path, RegistryKeyRef* found);
+  // Calls use(value) with the stored value while the hive is locked.
   template <typename Use>
-  LONG withValue(RegistryKeyRef* key, std::u16string_view name, Use&& use) {
+  LONG withValue(RegistryKeyId key, std::u16string_view name, Use&& use) {
     std::lock_guard<std::mutex> guard(lock_);
     LONG status = refresh();
-    if (status == ERROR_SUCCESS) status = confirmLocked(key);
     const RegistryValue* value = nullptr;
-    if (status == ERROR_SUCCESS) status = findValue(key->key, name, &value);
+    if (status == ERROR_SUCCESS) status = findValue(key, name, &value);
     return status == ERROR_SUCCESS ? use(*value) : status;
   }
   // Several values read in one transaction; a missing one fails the call.
   LONG readValues(RegistryKeyId key, const std::vector<std::u16string_view>& names,
                   std::vector<RegistryValue>* values);
-  LONG subKeyAt(RegistryKeyId key, DWORD index, std::u16string* name, uint64_t* lastWriteTime);
-  LONG valueAt(RegistryKeyId key, DWORD index, std::u16string* name, RegistryValue* value);
+  // Enumeration, in constant time per index when `cursor` follows on.
+  LONG subKeyAt(RegistryKeyId key, DWORD index, RegistryEnumCursor* cursor, RegistryEntry* entry);
+  LONG valueAt(RegistryKeyId key, DWORD index, bool withData, RegistryEnumCursor* cursor, RegistryEntry* entry);
   LONG keyInfo(RegistryKeyId key, RegistryKeyInfo* info);
   // ERROR_SUCCESS when this process may write the hive.
   LONG checkWritable();
 
-  // Writes, each one atomic and durable when it returns.
+  // Makes every write so far survive a power loss.
+  LONG flush();
+
+  // Writes, each one atomic and visible when it returns.
   // With `mayCreate` false a key that would have to be created is
   // ERROR_ACCESS_DENIED instead.
   LONG createKey(RegistryKeyId from, const RegistryPath& path, bool mayCreate, RegistryKeyId* key, bool* created);
@@ -116,9 +141,10 @@ class RegistryHive {
   LONG open();
   LONG createFile();
   void closeConnection();
-  LONG readCounter(uint32_t* counter);
+  LONG prepareConnection();
+  LONG readStamp(unsigned char* stamp, size_t* size);
   LONG beginRead();
-  LONG endRead(LONG status, bool* cacheable);
+  LONG endRead(LONG status);
   LONG beginWrite();
   LONG endWrite(LONG status);
   template <typename Work>
@@ -128,7 +154,6 @@ class RegistryHive {
   LONG findValue(RegistryKeyId key, std::u16string_view name, const RegistryValue** value);
   LONG lookUpKey(RegistryKeyId from, const RegistryPath& path, RegistryKeyId* found);
   LONG resolve(const std::u16string& cacheKey, RegistryKeyId from, const RegistryPath& path, RegistryKeyId* found);
-  LONG confirmLocked(RegistryKeyRef* ref);
   LONG keyExists(RegistryKeyId key);
   LONG checkKey(RegistryKeyId key);
   LONG removeTree(RegistryKeyId key, bool keepKey);
@@ -143,16 +168,20 @@ class RegistryHive {
   sqlite3* db_ = nullptr;
   RegistryStatements* statements_ = nullptr;
   int counterFd_ = -1;  // closed only after the connection: closing it would drop SQLite's locks
+  int shmFd_ = -1;      // the same, for the -shm file
+  const unsigned char* shmView_ = nullptr;  // its first bytes, mapped
   bool readOnly_ = false;
+  bool walMode_ = false;
 
-  uint32_t cachedCounter_ = 0;
+  // What the last look at the file saw, and a number that moves whenever
+  // that changes (cursors and cached entries belong to one generation).
+  unsigned char stamp_[48] = {};
+  size_t stampSize_ = 0;
+  uint64_t generation_ = 1;
   std::unordered_map<std::u16string, RegistryKeyId> keys_;  // 0: no such key
   std::unordered_map<std::u16string, CachedValue> values_;
   size_t cachedBytes_ = 0;
   RegistryValue uncached_;
 };
-
-// Windows' name rule: ASCII letters compare as their upper case.
-std::u16string foldRegistryName(std::u16string_view name);
 
 }  // namespace orv_posix

@@ -10,6 +10,7 @@ namespace orv_posix {
 namespace {
 
 constexpr RegistryKeyId kFileRoot = 1;
+constexpr off_t kJournalModeOffset = 18;  // in the SQLite database header: 1 rollback, 2 write-ahead log
 
 #define ORV_SUBTREE_OF(schema, root)                                                                    \
   "WITH RECURSIVE tree(id) AS (SELECT " root " UNION SELECT k.id FROM " schema ".keys k JOIN tree ON " \
@@ -46,15 +47,46 @@ LONG attach(sqlite3* db, const std::string& file, const char* schema) {
   return registryStatusOf(result);
 }
 
+// A file RegSaveKeyW made: a hive in rollback mode, whole in itself.
 LONG checkHiveFile(const std::string& file) {
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     const LONG status = registryStatusOfErrno(errno);
     return status == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : status;
   }
-  const LONG status = registryCheckHeader(fd);
+  LONG status = registryCheckHeader(fd);
+  unsigned char mode = 0;
+  if (status == ERROR_SUCCESS && (pread(fd, &mode, 1, kJournalModeOffset) != 1 || mode != 1)) {
+    status = ERROR_REGISTRY_CORRUPT;
+  }
   close(fd);
   return status;
+}
+
+// The rows a restore would take, each of the types and sizes a hive holds:
+// names of whole UTF-16 code units within the name limits that the calls can
+// reach by name, integer types and times, blob data. Anything else makes the
+// file no hive.
+const char kCountUnfitRows[] =
+    ORV_SUBTREE_OF("saved", "1") "SELECT"
+    " (SELECT count(*) FROM saved.keys WHERE id IN tree AND id <> 1 AND (typeof(name) <> 'blob'"
+    "  OR length(name) = 0 OR length(name) > 510 OR NOT registry_name_fits(name, 1) OR typeof(written) <> 'integer'))"
+    " + (SELECT count(*) FROM saved.vals WHERE key IN tree AND (typeof(name) <> 'blob'"
+    "  OR NOT registry_name_fits(name, 0)"
+    "  OR length(name) > 32766 OR typeof(data) <> 'blob' OR typeof(type) <> 'integer' OR type < 0"
+    "  OR type > 4294967295))";
+
+LONG checkSavedRows(sqlite3* db) {
+  LONG status = registryCheckSchema(db, "saved");
+  if (status != ERROR_SUCCESS) return status;
+  sqlite3_stmt* statement = nullptr;
+  int result = sqlite3_prepare_v2(db, kCountUnfitRows, -1, &statement, nullptr);
+  if (result == SQLITE_OK) result = sqlite3_step(statement);
+  const bool fit = result == SQLITE_ROW && sqlite3_column_int64(statement, 0) == 0;
+  sqlite3_finalize(statement);
+  if (fit) return ERROR_SUCCESS;
+  status = result == SQLITE_ROW ? ERROR_REGISTRY_CORRUPT : registryStatusOf(result);
+  return status == ERROR_SUCCESS ? ERROR_REGISTRY_CORRUPT : status;
 }
 
 // Runs each statement of `steps` while the previous ones succeeded.
@@ -72,7 +104,8 @@ LONG RegistryHive::saveKey(RegistryKeyId key, const std::string& file) {
   LONG status = checkKey(key);
   if (status != ERROR_SUCCESS) return status;
   std::lock_guard<std::mutex> guard(lock_);
-  status = registryWriteEmptyHive(file, 0644);
+  // The copy is as private as its source: owner-only for HKEY_CURRENT_USER.
+  status = registryWriteEmptyHive(file, fileMode_);
   if (status != ERROR_SUCCESS || state_ != State::kOpen) return status;
 
   sqlite3* out = nullptr;
@@ -117,7 +150,9 @@ LONG RegistryHive::restoreKey(RegistryKeyId key, const std::string& file) {
   status = beginWrite();
   if (status == ERROR_SUCCESS) {
     status = endWrite([&]() -> LONG {
-      LONG result = keyExists(key);
+      // The file is checked inside the transaction, which holds it still.
+      LONG result = checkSavedRows(db_);
+      if (result == ERROR_SUCCESS) result = keyExists(key);
       if (result == ERROR_SUCCESS) result = removeTree(key, true);
       if (result != ERROR_SUCCESS) return result;
       // The saved keys get fresh ids above every id this hive has used.
@@ -135,10 +170,10 @@ LONG RegistryHive::restoreKey(RegistryKeyId key, const std::string& file) {
           db_,
           {ORV_SUBTREE_OF("saved", "1") "INSERT INTO main.keys(id, parent, name, fold, written) "
                                         "SELECT id + ?2, CASE WHEN parent = 1 THEN ?1 ELSE parent + ?2 END, name, "
-                                        "fold, written FROM saved.keys WHERE id IN tree AND id <> 1",
+                                        "registry_fold(name), written FROM saved.keys WHERE id IN tree AND id <> 1",
            ORV_SUBTREE_OF("saved", "1") "INSERT INTO main.vals(key, name, fold, type, data) "
-                                        "SELECT CASE WHEN key = 1 THEN ?1 ELSE key + ?2 END, name, fold, type, data "
-                                        "FROM saved.vals WHERE key IN tree ORDER BY seq"},
+                                        "SELECT CASE WHEN key = 1 THEN ?1 ELSE key + ?2 END, name, registry_fold(name), "
+                                        "type, data FROM saved.vals WHERE key IN tree ORDER BY seq"},
           key, offset);
       if (result != ERROR_SUCCESS) return result;
       return execute(db_, "UPDATE main.keys SET written = ?2 WHERE id = ?1", key,

@@ -7,20 +7,33 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "registry_hive.h"
 
 namespace orv_posix {
 
+// The shape of format 1; format 2 adds the index that lists a key's values
+// in creation order.
+#define ORV_REGISTRY_TABLES                                                                                   \
+  "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL, name BLOB NOT NULL,"     \
+  " fold BLOB NOT NULL, written INTEGER NOT NULL, UNIQUE(parent, fold));"                                     \
+  "CREATE TABLE vals(seq INTEGER PRIMARY KEY AUTOINCREMENT, key INTEGER NOT NULL, name BLOB NOT NULL,"        \
+  " fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE(key, fold));"
+#define ORV_REGISTRY_ORDER_INDEX "CREATE INDEX vals_order ON vals(key, seq);"
+
 const char kRegistrySchema[] =
     "PRAGMA application_id = 1330796114;"  // kRegistryApplicationId
-    "PRAGMA user_version = 1;"             // kRegistryFormatVersion
-    "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL, name BLOB NOT NULL,"
-    " fold BLOB NOT NULL, written INTEGER NOT NULL, UNIQUE(parent, fold));"
-    "CREATE TABLE vals(seq INTEGER PRIMARY KEY AUTOINCREMENT, key INTEGER NOT NULL, name BLOB NOT NULL,"
-    " fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE(key, fold));"
+    "PRAGMA user_version = 2;"             // kRegistryFormatVersion
+    ORV_REGISTRY_TABLES ORV_REGISTRY_ORDER_INDEX
     "INSERT INTO keys(id, parent, name, fold, written) VALUES"
     " (1, -1, x'', x'', 0), (2, -2, x'', x'', 0), (3, -3, x'', x'', 0), (4, -4, x'', x'', 0);";
+
+const char kRegistryUpgradeToVersion2[] =
+    ORV_REGISTRY_ORDER_INDEX
+    "UPDATE OR IGNORE keys SET fold = registry_fold(name) WHERE id > 4;"
+    "UPDATE OR IGNORE vals SET fold = registry_fold(name);"
+    "PRAGMA user_version = 2;";
 
 namespace {
 
@@ -43,6 +56,76 @@ uint32_t bigEndian32(const unsigned char* bytes) {
          (static_cast<uint32_t>(bytes[2]) << 8) | bytes[3];
 }
 
+// registry_fold(name): the folded form of a stored name, NULL for anything
+// that is not a name.
+void foldFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
+  if (sqlite3_value_type(arguments[0]) != SQLITE_BLOB) return sqlite3_result_null(context);
+  const int size = sqlite3_value_bytes(arguments[0]);
+  const void* bytes = sqlite3_value_blob(arguments[0]);
+  if (size % 2 != 0) return sqlite3_result_null(context);
+  std::u16string name(static_cast<size_t>(size) / 2, u'\0');
+  if (size > 0) std::memcpy(name.data(), bytes, static_cast<size_t>(size));
+  const std::string fold = registryFoldKey(name);
+  sqlite3_result_blob64(context, fold.empty() ? kNoBytes : static_cast<const void*>(fold.data()), fold.size(),
+                        SQLITE_TRANSIENT);
+}
+
+// registry_name_fits(name, isKey): 1 when the stored name can be reached by
+// name through the calls: no 0 code unit, and for a key no backslash.
+void nameFitsFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
+  if (sqlite3_value_type(arguments[0]) != SQLITE_BLOB) return sqlite3_result_int(context, 0);
+  const auto* bytes = static_cast<const unsigned char*>(sqlite3_value_blob(arguments[0]));
+  const int size = sqlite3_value_bytes(arguments[0]);
+  const bool isKey = sqlite3_value_int(arguments[1]) != 0;
+  bool fits = size % 2 == 0;
+  for (int i = 0; fits && i + 1 < size; i += 2) {
+    const char16_t unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+    fits = unit != u'\0' && !(isKey && unit == u'\\');
+  }
+  sqlite3_result_int(context, fits ? 1 : 0);
+}
+
+// The schema's objects, one line each, in a fixed order; empty when it
+// cannot be read. With `sql` a fresh in-memory database is made from it.
+std::string schemaShape(sqlite3* db, const char* schema, const char* sql) {
+  sqlite3* scratch = nullptr;
+  if (sql != nullptr) {
+    if (sqlite3_open_v2(":memory:", &scratch, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+        sqlite3_exec(scratch, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+      sqlite3_close(scratch);
+      return std::string();
+    }
+    db = scratch;
+  }
+  const std::string query = std::string("SELECT type, name, tbl_name, coalesce(sql, '') FROM \"") + schema +
+                            "\".sqlite_schema ORDER BY type, name";
+  std::string shape;
+  sqlite3_stmt* statement = nullptr;
+  int result = sqlite3_prepare_v2(db, query.c_str(), -1, &statement, nullptr);
+  while (result == SQLITE_OK && (result = sqlite3_step(statement)) == SQLITE_ROW) {
+    for (int column = 0; column < 4; ++column) {
+      const unsigned char* text = sqlite3_column_text(statement, column);
+      shape += text != nullptr ? reinterpret_cast<const char*>(text) : "";
+      shape += '\t';
+    }
+    shape += '\n';
+    result = SQLITE_OK;
+  }
+  sqlite3_finalize(statement);
+  sqlite3_close(scratch);
+  return result == SQLITE_DONE ? shape : std::string();
+}
+
+bool pragmaNumber(sqlite3* db, const char* schema, const char* pragma, int64_t* number) {
+  const std::string query = std::string("PRAGMA \"") + schema + "\"." + pragma;
+  sqlite3_stmt* statement = nullptr;
+  bool read = sqlite3_prepare_v2(db, query.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+              sqlite3_step(statement) == SQLITE_ROW;
+  if (read) *number = sqlite3_column_int64(statement, 0);
+  sqlite3_finalize(statement);
+  return read;
+}
+
 }  // namespace
 
 RegistryStatements::RegistryStatements(sqlite3* db) {
@@ -61,8 +144,19 @@ RegistryStatements::RegistryStatements(sqlite3* db) {
                      "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
                      "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
   deleteValue = prepare(db, "DELETE FROM vals WHERE key = ?1 AND fold = ?2");
-  childAt = prepare(db, "SELECT name, written FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
-  valueAt = prepare(db, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2");
+  // Enumeration: by position for a first or out-of-turn index, after the
+  // previous row for the next one. Names-only asks leave the data unread
+  // (length() of a blob reads only its header).
+  childAt = prepare(db, "SELECT name, written, fold FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
+  childAfter = prepare(db,
+                       "SELECT name, written, fold FROM keys WHERE parent = ?1 AND fold > ?2 ORDER BY fold LIMIT 1");
+  valueAt = prepare(db, "SELECT name, type, data, seq FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2");
+  valueAfter =
+      prepare(db, "SELECT name, type, data, seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1");
+  valueNameAt =
+      prepare(db, "SELECT name, type, length(data), seq FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2");
+  valueNameAfter = prepare(
+      db, "SELECT name, type, length(data), seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1");
   childInfo = prepare(db, "SELECT count(*), coalesce(max(length(name)), 0) FROM keys WHERE parent = ?1");
   valueInfo = prepare(db,
                       "SELECT count(*), coalesce(max(length(name)), 0), coalesce(max(length(data)), 0) "
@@ -75,8 +169,8 @@ RegistryStatements::RegistryStatements(sqlite3* db) {
 RegistryStatements::~RegistryStatements() {
   for (sqlite3_stmt* statement :
        {begin, beginImmediate, commit, rollback, keyWritten, child, insertKey, touchKey, parentOf, hasChildren,
-        value, setValue, deleteValue, childAt, valueAt, childInfo, valueInfo, deleteTreeValues, deleteTreeKeys,
-        deleteSubtreeKeys}) {
+        value, setValue, deleteValue, childAt, childAfter, valueAt, valueAfter, valueNameAt, valueNameAfter,
+        childInfo, valueInfo, deleteTreeValues, deleteTreeKeys, deleteSubtreeKeys}) {
     sqlite3_finalize(statement);
   }
 }
@@ -206,10 +300,14 @@ LONG registryCheckHeader(int fd) {
   if (got != static_cast<ssize_t>(kHeaderSize) || std::memcmp(header, "SQLite format 3", 16) != 0) {
     return ERROR_REGISTRY_CORRUPT;
   }
-  // Version 1 is the rollback journal; the change counter is kept only there.
-  if (header[kWriteVersionOffset] != 1 || header[kReadVersionOffset] != 1) return ERROR_REGISTRY_CORRUPT;
-  if (bigEndian32(header + kApplicationIdOffset) != kRegistryApplicationId ||
-      bigEndian32(header + kUserVersionOffset) != kRegistryFormatVersion) {
+  // 1: rollback journal (a new or saved hive), 2: write-ahead log (a live one).
+  const unsigned char writeVersion = header[kWriteVersionOffset];
+  if ((writeVersion != 1 && writeVersion != 2) || header[kReadVersionOffset] != writeVersion) {
+    return ERROR_REGISTRY_CORRUPT;
+  }
+  const uint32_t format = bigEndian32(header + kUserVersionOffset);
+  if (bigEndian32(header + kApplicationIdOffset) != kRegistryApplicationId || format < kRegistryOldestFormatVersion ||
+      format > kRegistryFormatVersion) {
     return ERROR_REGISTRY_CORRUPT;
   }
   return ERROR_SUCCESS;
@@ -220,6 +318,31 @@ void registryConfigure(sqlite3* db) {
   sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
   sqlite3_exec(db, "PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr);
+  // Only statements of ours may call it, never a file's schema.
+  sqlite3_create_function_v2(db, "registry_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr,
+                             foldFunction, nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, "registry_name_fits", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
+                             nullptr, nameFitsFunction, nullptr, nullptr, nullptr);
+}
+
+LONG registryCheckSchema(sqlite3* db, const char* schema) {
+  static const std::vector<std::string>* const kShapes = new std::vector<std::string>{
+      schemaShape(nullptr, "main", ORV_REGISTRY_TABLES),
+      schemaShape(nullptr, "main", ORV_REGISTRY_TABLES ORV_REGISTRY_ORDER_INDEX)};
+  const std::string shape = schemaShape(db, schema, nullptr);
+  if (shape.empty() || (shape != (*kShapes)[0] && shape != (*kShapes)[1])) return ERROR_REGISTRY_CORRUPT;
+  int64_t application = 0;
+  int64_t format = 0;
+  if (!pragmaNumber(db, schema, "application_id", &application) ||
+      !pragmaNumber(db, schema, "user_version", &format)) {
+    return ERROR_REGISTRY_CORRUPT;
+  }
+  const bool indexed = shape == (*kShapes)[1];
+  if (application != static_cast<int32_t>(kRegistryApplicationId) || format < kRegistryOldestFormatVersion ||
+      format > kRegistryFormatVersion || indexed != (format >= 2)) {
+    return ERROR_REGISTRY_CORRUPT;
+  }
+  return ERROR_SUCCESS;
 }
 
 LONG registryWriteEmptyHive(const std::string& path, mode_t mode) {

@@ -15,10 +15,15 @@ namespace orv_posix {
 
 // "ORVR" in the database header tells a hive file from any other database.
 constexpr uint32_t kRegistryApplicationId = 0x4F525652u;
-constexpr uint32_t kRegistryFormatVersion = 1;
+// 2: `fold` is the Unicode simple upper case. Files of version 1 (ASCII
+// upper case) are read, and upgraded by the first process that may write.
+constexpr uint32_t kRegistryFormatVersion = 2;
+constexpr uint32_t kRegistryOldestFormatVersion = 1;
 
 // Creates the tables and the four roots in an empty database.
 extern const char kRegistrySchema[];
+// Turns a format 1 hive into format 2, inside a write transaction.
+extern const char kRegistryUpgradeToVersion2[];
 
 // Keys: `name` is the UTF-16 name as created, `fold` its upper-cased form in
 // big-endian order, so that the index orders siblings as Windows does. Roots
@@ -45,7 +50,11 @@ class RegistryStatements {
   sqlite3_stmt* setValue = nullptr;
   sqlite3_stmt* deleteValue = nullptr;
   sqlite3_stmt* childAt = nullptr;
+  sqlite3_stmt* childAfter = nullptr;
   sqlite3_stmt* valueAt = nullptr;
+  sqlite3_stmt* valueAfter = nullptr;
+  sqlite3_stmt* valueNameAt = nullptr;
+  sqlite3_stmt* valueNameAfter = nullptr;
   sqlite3_stmt* childInfo = nullptr;
   sqlite3_stmt* valueInfo = nullptr;
   sqlite3_stmt* deleteTreeValues = nullptr;
@@ -91,12 +100,17 @@ uint64_t registryNow();
 // The Win32 status for an errno value.
 LONG registryStatusOfErrno(int error);
 
-// A hive file is a SQLite database in rollback-journal mode carrying our
-// application id and format version; anything else is refused untouched.
+// A hive file is a SQLite database (rollback journal or write-ahead log)
+// carrying our application id and a format version we read; anything else is
+// refused untouched.
 LONG registryCheckHeader(int fd);
 // Options every connection gets: waits for other writers, distrusts what a
-// file's schema might ask to run, checks pages as they are read.
+// file's schema might ask to run, checks pages as they are read; and the
+// function registry_fold(name), for statements that fold in SQL.
 void registryConfigure(sqlite3* db);
+// ERROR_SUCCESS when `schema` ("main", or an attached file) holds exactly the
+// tables, indexes and format of a hive; ERROR_REGISTRY_CORRUPT otherwise.
+LONG registryCheckSchema(sqlite3* db, const char* schema);
 // A new file at `path` (ERROR_ALREADY_EXISTS when there is one) holding the
 // schema and nothing else.
 LONG registryWriteEmptyHive(const std::string& path, mode_t mode);
