@@ -116,19 +116,25 @@ ManifestFacts checkManifest(const std::string& file, const std::string& expected
     report.fail(step, "\"type\" is not \"stdio\"", "set \"type\": \"stdio\"");
 
   const Json::Value& path = root["path"];
-  if (!path.isString() || path.asString().empty()) {
+  std::string hostPath = path.isString() ? path.asString() : std::string();
+  if (!hostPath.empty() && !isFullPath(hostPath) && usesRegistry()) {
+    // Windows browsers take a relative path from the manifest's folder.
+    hostPath = joinPath(parentFolder(file), hostPath);
+    report.note(step, "\"path\" is relative; the browser starts " + hostPath);
+  }
+  if (hostPath.empty()) {
     report.fail(step, "\"path\" is missing", reinstall);
-  } else if (!isFullPath(path.asString())) {
-    report.fail(step, "\"path\" " + path.asString() + " is not a full path",
+  } else if (!isFullPath(hostPath)) {
+    report.fail(step, "\"path\" " + hostPath + " is not a full path",
                 "name the host by its full path, e.g. orvnm install --host /full/path/pwm_chrome_extension_host");
-  } else if (!fileExists(path.asString())) {
-    report.fail(step, "\"path\" " + path.asString() + " does not exist", "install the host there or " + reinstall);
-  } else if (!isExecutableFile(path.asString())) {
-    report.fail(step, "\"path\" " + path.asString() + " is not executable",
-                usesRegistry() ? "name the host's .exe" : "chmod 755 " + path.asString());
+  } else if (!fileExists(hostPath)) {
+    report.fail(step, "\"path\" " + hostPath + " does not exist", "install the host there or " + reinstall);
+  } else if (!isExecutableFile(hostPath)) {
+    report.fail(step, "\"path\" " + hostPath + " is not executable",
+                usesRegistry() ? "name the host's .exe" : "chmod 755 " + hostPath);
   } else {
-    report.ok(step, "\"path\" " + path.asString() + " is an executable file");
-    facts.hostPath = path.asString();
+    report.ok(step, "\"path\" " + hostPath + " is an executable file");
+    facts.hostPath = hostPath;
   }
 
   const Json::Value& origins = root["allowed_origins"];
