@@ -475,4 +475,21 @@ TEST_F(Orvnm, CheckFindsEachPlantedFaultAndExitsWithTheirCount) {
   EXPECT_TRUE(check.says("ok    probe: ")) << "the host itself still starts and stops: " << check.output;
 }
 
+// What check reads comes from whoever could write those folders: a huge
+// file, a pipe or a device under a manifest's name ends in a FAIL or a
+// note, never in a hang or in reading without end.
+TEST_F(Orvnm, CheckReadsNoManifestWithoutBounds) {
+  if (underWine()) GTEST_SKIP() << "pipes and devices are Linux files";
+  writeText(config("google-chrome"), manifest(name_, host()) + std::string(2 * 1024 * 1024, ' '));
+  fs::create_directories(config("chromium").parent_path());
+  ASSERT_EQ(mkfifo(config("chromium").c_str(), 0644), 0);
+  fs::create_directories(config("vivaldi").parent_path());
+  fs::create_symlink("/dev/zero", config("vivaldi"));
+  const ToolRun check = orvnm({"check", "--browser", "chrome", "--browser", "chromium", "--browser", "vivaldi",
+                               "--name", name_});
+  EXPECT_TRUE(check.says("FAIL  chrome manifest: cannot read")) << check.output;
+  EXPECT_TRUE(check.says("chromium: finds no manifest")) << check.output;
+  EXPECT_TRUE(check.says("vivaldi: finds no manifest")) << check.output;
+}
+
 }  // namespace

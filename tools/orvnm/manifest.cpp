@@ -83,7 +83,8 @@ ManifestFacts checkManifest(const std::string& file, const std::string& expected
   const std::string reinstall = "orvnm install --origin chrome-extension://<ID>/ (it writes a sound manifest)";
   std::string text;
   if (!readFile(file, text)) {
-    report.fail(step, "cannot read " + file, "make it readable to the browser's user, or " + reinstall);
+    report.fail(step, "cannot read " + file + " (or it is over " + std::to_string(kMostBytesRead / 1024) + " KiB)",
+                "make it readable to the browser's user, or " + reinstall);
     return facts;
   }
   facts.readable = true;

@@ -121,10 +121,14 @@ bool writableByOthers(const std::string& path) {
 }
 
 bool readFile(const std::string& path, std::string& bytes) {
+  // Only regular files: a pipe or a device would never end.
+  if (!fileExists(path)) return false;
   std::ifstream in(pathOf(path), std::ios::binary);
   if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  bytes.assign(kMostBytesRead + 1, '\0');
+  in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return !in.bad() && bytes.size() <= kMostBytesRead;
 }
 
 bool replaceFile(const std::string& path, const std::string& bytes, std::string& error) {

@@ -36,6 +36,9 @@ bool folderExists(const std::string& path);
 // A regular file that may be run (Windows: by its extension).
 bool isExecutableFile(const std::string& path);
 bool writableByOthers(const std::string& path);
+// Manifests and policy files are small; a larger file is not read.
+constexpr size_t kMostBytesRead = 1024 * 1024;
+// False when the file cannot be read or is larger than kMostBytesRead.
 bool readFile(const std::string& path, std::string& bytes);
 // Writes a temporary file beside `path` (mode 0644), then renames it over
 // `path`; creates the missing folders first.
