@@ -3,13 +3,12 @@
 // and check finding each planted fault and exiting with their number. Under
 // Wine the same cases run the Windows build against Wine's HKCU and HKLM.
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <json/json.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-
-#include <gtest/gtest.h>
-#include <json/json.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -244,7 +243,9 @@ class Orvnm : public ::testing::Test {
     registry_->add(kModulesKey, "AppPolicy", "REG_SZ", forPrograms(policy));
   }
 
-  std::string host() const { return forPrograms(binFolder() + "/pwm_chrome_extension_host" + (underWine() ? ".exe" : "")); }
+  std::string host() const {
+    return forPrograms(binFolder() + "/pwm_chrome_extension_host" + (underWine() ? ".exe" : ""));
+  }
   fs::path config(const std::string& browserFolder) const {
     return scratch_ / "config" / browserFolder / "NativeMessagingHosts" / (name_ + ".json");
   }
@@ -339,8 +340,8 @@ TEST_F(Orvnm, InstallWritesWhereEachBrowserReadsAndUninstallRemovesOnlyOurs) {
   // Every browser system-wide, where documented; the machine's folders move with the registry here.
   const ToolRun system = orvnm({"install", "--system", "--origin", kOrigin, "--name", name_, "--host", "/opt/x/host"});
   ASSERT_EQ(system.exitCode, 0) << system.error;
-  for (const char* folder :
-       {"/etc/opt/chrome/native-messaging-hosts", "/etc/chromium/native-messaging-hosts", "/etc/opt/edge/native-messaging-hosts"})
+  for (const char* folder : {"/etc/opt/chrome/native-messaging-hosts", "/etc/chromium/native-messaging-hosts",
+                             "/etc/opt/edge/native-messaging-hosts"})
     EXPECT_TRUE(fs::exists(machine(folder))) << folder;
   EXPECT_TRUE(system.says("Brave documents no machine-wide folder")) << system.output;
   EXPECT_TRUE(system.says("Vivaldi documents no machine-wide folder"));
@@ -437,7 +438,8 @@ TEST_F(Orvnm, CheckFindsEachPlantedFaultAndExitsWithTheirCount) {
   // fault: the stand-in is not running
   const std::string good = manifest(name_, host());
   const std::string withBom = "\xEF\xBB\xBF" + good;  // fault, and hiding a good system-wide one: fault
-  std::vector<std::string> expected = {"byte-order mark", "hides a different manifest", "is refused: it carries no signature",
+  std::vector<std::string> expected = {"byte-order mark", "hides a different manifest",
+                                       "is refused: it carries no signature",
                                        "\"password_manager.exe\" is not running"};
   std::vector<std::string> args = {"check", "--name", name_};
   if (underWine()) {
@@ -457,8 +459,8 @@ TEST_F(Orvnm, CheckFindsEachPlantedFaultAndExitsWithTheirCount) {
     writeText(config("BraveSoftware/Brave-Browser"), manifest("com.halvik.other", host()));
     writeText(scratch_ / "not_executable", "#!/bin/sh\n");
     writeText(config("vivaldi"), manifest(name_, (scratch_ / "not_executable").string()));
-    expected.insert(expected.end(), {"is not a full path", "lacks the trailing \"/\"",
-                                     "but the browser looks it up as", "is not executable"});
+    expected.insert(expected.end(), {"is not a full path", "lacks the trailing \"/\"", "but the browser looks it up as",
+                                     "is not executable"});
   }
 
   const ToolRun check = orvnm(args);
@@ -466,8 +468,9 @@ TEST_F(Orvnm, CheckFindsEachPlantedFaultAndExitsWithTheirCount) {
   EXPECT_EQ(check.exitCode, static_cast<int>(expected.size())) << check.output;
   EXPECT_EQ(failures.size(), expected.size()) << check.output;
   for (const std::string& fault : expected) {
-    const auto line = std::find_if(failures.begin(), failures.end(),
-                                   [&](const std::string& failure) { return failure.find(fault) != std::string::npos; });
+    const auto line = std::find_if(failures.begin(), failures.end(), [&](const std::string& failure) {
+      return failure.find(fault) != std::string::npos;
+    });
     ASSERT_NE(line, failures.end()) << "no FAIL line for: " << fault << "\n" << check.output;
     EXPECT_NE(line->find(" -- fix: "), std::string::npos) << *line;
   }
@@ -485,8 +488,8 @@ TEST_F(Orvnm, CheckReadsNoManifestWithoutBounds) {
   ASSERT_EQ(mkfifo(config("chromium").c_str(), 0644), 0);
   fs::create_directories(config("vivaldi").parent_path());
   fs::create_symlink("/dev/zero", config("vivaldi"));
-  const ToolRun check = orvnm({"check", "--browser", "chrome", "--browser", "chromium", "--browser", "vivaldi",
-                               "--name", name_});
+  const ToolRun check =
+      orvnm({"check", "--browser", "chrome", "--browser", "chromium", "--browser", "vivaldi", "--name", name_});
   EXPECT_TRUE(check.says("FAIL  chrome manifest: cannot read")) << check.output;
   EXPECT_TRUE(check.says("chromium: finds no manifest")) << check.output;
   EXPECT_TRUE(check.says("vivaldi: finds no manifest")) << check.output;

@@ -9,14 +9,14 @@
 namespace orvnm {
 
 struct Browser {
-  std::string id;             // as given to --browser
+  std::string id;  // as given to --browser
   std::string displayName;
-  std::string configFolder;   // Linux: the profile folder under the user's config home
-  std::string systemFolder;   // Linux: the documented machine-wide folder; empty when none is documented
-  std::string policyFolder;   // Linux: the managed policy folder; empty when not read
-  std::string registryPath;   // Windows: Software\<vendor path>
-  std::string policyKey;      // Windows: the managed policy key under HKLM
-  bool readsChromeKeys;       // Windows: also reads Google Chrome's keys
+  std::string configFolder;                 // Linux: the profile folder under the user's config home
+  std::string systemFolder;                 // Linux: the documented machine-wide folder; empty when none is documented
+  std::string policyFolder;                 // Linux: the managed policy folder; empty when not read
+  std::string registryPath;                 // Windows: Software\<vendor path>
+  std::string policyKey;                    // Windows: the managed policy key under HKLM
+  bool readsChromeKeys;                     // Windows: also reads Google Chrome's keys
   std::vector<std::string> sandboxFolders;  // Linux: where a Flatpak or Snap of it keeps its files
 };
 

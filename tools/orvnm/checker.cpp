@@ -66,8 +66,8 @@ Checker::Policy Checker::policyOf(const Browser& browser) {
       for (const std::string& name : stringsOf(root["NativeMessagingAllowlist"])) allowlist.push_back(name);
     }
   }
-  policy.blocked = (contains(blocklist, "*") || contains(blocklist, options_.name)) &&
-                   !contains(allowlist, options_.name);
+  policy.blocked =
+      (contains(blocklist, "*") || contains(blocklist, options_.name)) && !contains(allowlist, options_.name);
   return policy;
 }
 
@@ -75,8 +75,8 @@ void Checker::reportPolicy(const Browser& browser, const Policy& policy) {
   const std::string step = browser.id + " policy";
   if (policy.source.empty()) return;
   if (policy.blocked)
-    report_.fail(step, "the managed policy in " + policy.source + " blocks " + options_.name +
-                           " (NativeMessagingBlocklist)",
+    report_.fail(step,
+                 "the managed policy in " + policy.source + " blocks " + options_.name + " (NativeMessagingBlocklist)",
                  "ask the administrator to add " + options_.name + " to NativeMessagingAllowlist");
   else
     report_.ok(step, "the managed policy in " + policy.source + " does not block " + options_.name);
@@ -99,13 +99,15 @@ bool Checker::manifestAt(const Location& place, std::string& file) {
 void Checker::checkBrowser(const Browser& browser, bool named) {
   const std::string step = browser.id;
   for (const std::string& install : sandboxedInstalls(browser))
-    report_.note(step, browser.displayName + " in its sandbox (" + install +
-                           ") cannot reach the host: inside the sandbox it sees neither the machine's registry nor "
-                           "the desktop process",
+    report_.note(step,
+                 browser.displayName + " in its sandbox (" + install +
+                     ") cannot reach the host: inside the sandbox it sees neither the machine's registry nor "
+                     "the desktop process",
                  "use " + browser.displayName + " installed from a package");
 
   const Policy policy = policyOf(browser);
-  const std::vector<Location> order = lookupOrder(browser, options_.name, options_.userDataDir, policy.userLevelAllowed);
+  const std::vector<Location> order =
+      lookupOrder(browser, options_.name, options_.userDataDir, policy.userLevelAllowed);
   const Location* found = nullptr;
   std::string foundFile;
   std::string foundText;
@@ -116,8 +118,11 @@ void Checker::checkBrowser(const Browser& browser, bool named) {
       found = &place;
       foundFile = file;
       if (place.inRegistry() && (file.empty() || !fileExists(file))) {
-        report_.fail(step, "finds " + place.shown() + (file.empty() ? ", which names no manifest" : ", which names " + file + ", a file that does not exist"),
-                     "orvnm install --origin chrome-extension://<ID>/ (it writes the manifest and the key again)");
+        report_.fail(
+            step,
+            "finds " + place.shown() +
+                (file.empty() ? ", which names no manifest" : ", which names " + file + ", a file that does not exist"),
+            "orvnm install --origin chrome-extension://<ID>/ (it writes the manifest and the key again)");
         continue;
       }
       report_.ok(step, "finds " + place.shown() + (place.inRegistry() ? " naming " + file : ""));
@@ -132,9 +137,9 @@ void Checker::checkBrowser(const Browser& browser, bool named) {
     } else {
       const bool userHidesSystem = found->scope == Scope::kUser && place.scope == Scope::kSystem;
       report_.fail(step, found->shown() + " hides a different manifest at " + hidden,
-                   userHidesSystem ? "orvnm uninstall --user --browser " + browser.id +
-                                         " (the system-wide manifest then applies)"
-                                   : "remove the one that is not wanted");
+                   userHidesSystem
+                       ? "orvnm uninstall --user --browser " + browser.id + " (the system-wide manifest then applies)"
+                       : "remove the one that is not wanted");
     }
   }
   if (found == nullptr) {
@@ -176,16 +181,18 @@ void Checker::probe(const std::string& hostPath, const std::string& origin) {
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
   if (!exitCode) {
     host->terminate();
-    report_.fail(step, hostPath + " did not exit within " + std::to_string(kProbeTimeoutMs) +
-                           " ms of a \"RESET\" frame and a zero-length frame",
+    report_.fail(step,
+                 hostPath + " did not exit within " + std::to_string(kProbeTimeoutMs) +
+                     " ms of a \"RESET\" frame and a zero-length frame",
                  "switch tracing on (see logs) and look at where it stops");
   } else if (!written || *exitCode != 0) {
-    report_.fail(step, hostPath + " ended with exit code " + std::to_string(*exitCode) + " after " +
-                           std::to_string(elapsed) + " ms" + (written ? "" : " before it read its input"),
+    report_.fail(step,
+                 hostPath + " ended with exit code " + std::to_string(*exitCode) + " after " + std::to_string(elapsed) +
+                     " ms" + (written ? "" : " before it read its input"),
                  "run it by hand (it needs its libraries beside it) and switch tracing on (see logs)");
   } else {
-    report_.ok(step, hostPath + " took \"RESET\" and a zero-length frame and exited 0 in " + std::to_string(elapsed) +
-                         " ms");
+    report_.ok(step,
+               hostPath + " took \"RESET\" and a zero-length frame and exited 0 in " + std::to_string(elapsed) + " ms");
   }
 }
 

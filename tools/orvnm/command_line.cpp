@@ -27,8 +27,9 @@ bool takesOption(Command command, const std::string& option) {
                                                    "--origin", "--host",   "--name",    "--dry-run"};
   static const std::vector<std::string> uninstall = {"--user", "--system", "--browser", "--user-data-dir", "--name"};
   static const std::vector<std::string> check = {"--browser", "--user-data-dir", "--name", "--json"};
-  const std::vector<std::string>& allowed =
-      command == Command::kInstall ? install : command == Command::kUninstall ? uninstall : check;
+  const std::vector<std::string>& allowed = command == Command::kInstall     ? install
+                                            : command == Command::kUninstall ? uninstall
+                                                                             : check;
   return std::find(allowed.begin(), allowed.end(), option) != allowed.end();
 }
 

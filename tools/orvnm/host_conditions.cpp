@@ -10,8 +10,8 @@
 #include "orv_registry_dword.h"
 #include "orv_registry_string.h"
 #include "orv_wchar_string.h"
-#include "orv_windows_signedfile.h"
 #include "orv_win32.h"
+#include "orv_windows_signedfile.h"
 #include "orvpwm_app_policy.h"
 #include "orvpwm_interface.h"
 #include "system_access.h"
@@ -54,8 +54,9 @@ void checkInterfaceModule(Report& report) {
     return;
   }
   if (folder.back() != separator()[0]) {
-    report.fail(kStep, "\"InstallPath\" " + folder + " does not end with \"" + separator() +
-                           "\": the module's name is glued to the folder's name",
+    report.fail(kStep,
+                "\"InstallPath\" " + folder + " does not end with \"" + separator() +
+                    "\": the module's name is glued to the folder's name",
                 orvregAdd(kProductKey, "InstallPath", "REG_SZ", folder + separator()));
     return;
   }
@@ -63,14 +64,17 @@ void checkInterfaceModule(Report& report) {
   directory += ORV_W(ORVPWM_INTERFACE_MODULE_NAME);
   const std::string module = toUtf8(directory.getBuffer());
   HMODULE loaded = LoadLibraryExW(directory.getBuffer(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  const DWORD loadError = GetLastError();
   if (loaded == nullptr) {
-    report.fail(kStep, "the interface module " + module + " does not load (error " + std::to_string(GetLastError()) + ")",
+    report.fail(kStep,
+                "the interface module " + module + " does not load (error " + std::to_string(loadError) + ")",
                 "install the password manager in that folder, or point \"InstallPath\" at its folder");
     return;
   }
   std::string missing;
   for (const char* name : {ORVPWM_LOAD_RECORD_EXPORT, ORVPWM_CREATE_RECORD_EXPORT})
-    if (GetProcAddress(loaded, name) == nullptr) missing += std::string(missing.empty() ? "" : ", ") + "\"" + name + "\"";
+    if (GetProcAddress(loaded, name) == nullptr)
+      missing += std::string(missing.empty() ? "" : ", ") + "\"" + name + "\"";
   FreeLibrary(loaded);
   if (missing.empty()) {
     report.ok(kStep, "the interface module loads and has both exports");
@@ -110,9 +114,9 @@ std::string signatureProblem(const CORVWCharString& path) {
 
 // True when the policy module is one the host would load.
 bool checkPolicyModule(Report& report) {
-  const std::string fix = orvregAdd("HKLM\\" + std::string(kModulesKey), "AppPolicy", "REG_SZ",
-                                    usesRegistry() ? "C:\\Program Files\\Halvik\\orvpwm_policy.dll"
-                                                   : "/opt/halvik/orvpwm_policy.so");
+  const std::string fix =
+      orvregAdd("HKLM\\" + std::string(kModulesKey), "AppPolicy", "REG_SZ",
+                usesRegistry() ? "C:\\Program Files\\Halvik\\orvpwm_policy.dll" : "/opt/halvik/orvpwm_policy.so");
   CORVRegistryString value(HKEY_LOCAL_MACHINE, CORVWCharString(ORV_W("Software\\Halvik\\Password Manager\\Modules")),
                            CORVWCharString(ORV_W("AppPolicy")), KEY_READ, false, 0);
   CORVWCharString path;
@@ -191,9 +195,9 @@ void checkPolicySwitches(Report& report, bool moduleUsable) {
   if (policy.isPwmEnabled())
     report.ok(kStep, "the policy enables the password manager");
   else
-    report.fail(kStep, "the policy does not enable the password manager",
-                "ask the administrator; with the reference module: " +
-                    orvregAdd(kPolicyKey, "PwmEnabled", "REG_DWORD", "1"));
+    report.fail(
+        kStep, "the policy does not enable the password manager",
+        "ask the administrator; with the reference module: " + orvregAdd(kPolicyKey, "PwmEnabled", "REG_DWORD", "1"));
   if (policy.isChromePluginEnabled())
     report.ok(kStep, "the policy enables the Chrome plug-in");
   else
@@ -218,7 +222,8 @@ void checkMetro(Report& report) {
   DWORD value = 0;
   launchMode.getValue(value, false);
   if (value == 1)
-    report.fail(kStep, "Chrome's Metro launch mode is recorded (\"launch_mode\" = 1): the host drops every record command",
+    report.fail(kStep,
+                "Chrome's Metro launch mode is recorded (\"launch_mode\" = 1): the host drops every record command",
                 "orvreg delete \"HKCU\\Software\\Google\\Chrome\\Metro\" /v launch_mode /f");
   else
     report.ok(kStep, "Chrome's Metro launch mode is not recorded");
@@ -244,8 +249,9 @@ void describeLogs(Report& report) {
     report.note("logs", "logging is on but \"TextOutput\" names no file, so nothing is written",
                 orvregAdd(key, "TextOutput", "REG_SZ", logFile));
   } else {
-    report.note("logs", "logging is on, to " + textOutput + "; method tracing is " + (traced ? "on" : "off") +
-                            (traced ? "" : " (it is read once per process)"),
+    report.note("logs",
+                "logging is on, to " + textOutput + "; method tracing is " + (traced ? "on" : "off") +
+                    (traced ? "" : " (it is read once per process)"),
                 traced ? "" : orvregAdd(key, "DynamicLogging", "REG_DWORD", "1"));
   }
 }

@@ -158,8 +158,8 @@ int Installer::uninstall() {
     // A manifest that another browser's key still names stays.
     bool stillNamed = false;
     for (const Browser& browser : allBrowsers())
-      for (const Location& place : placesFor(browser, options_.system ? Scope::kSystem : Scope::kUser, options_.name,
-                                             std::string())) {
+      for (const Location& place :
+           placesFor(browser, options_.system ? Scope::kSystem : Scope::kUser, options_.name, std::string())) {
         std::string named;
         if (place.inRegistry() && readString(rootKey(place.root), place.key, "", named) && named == file)
           stillNamed = true;

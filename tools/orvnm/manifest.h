@@ -19,8 +19,7 @@ std::string originProblem(const std::string& origin);
 std::string hostNameProblem(const std::string& name);
 
 // The manifest's UTF-8 text (no byte-order mark).
-std::string manifestText(const std::string& name, const std::string& hostPath,
-                         const std::vector<std::string>& origins);
+std::string manifestText(const std::string& name, const std::string& hostPath, const std::vector<std::string>& origins);
 // The "name" of a manifest file; empty when it cannot be read.
 std::string manifestNameOf(const std::string& file);
 

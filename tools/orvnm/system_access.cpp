@@ -154,9 +154,8 @@ bool replaceFile(const std::string& path, const std::string& bytes, std::string&
     }
   }
   // Readable by every user's browser, whatever the umask.
-  fs::permissions(temporary,
-                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read,
-                  code);
+  fs::permissions(
+      temporary, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read, code);
   fs::rename(temporary, target, code);
   if (code) {
     error = "cannot move the manifest into place at " + path + ": " + code.message();
