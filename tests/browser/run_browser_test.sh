@@ -52,25 +52,26 @@ cat >"$extension/manifest.json" <<JSON
 JSON
 cp "$source_dir/tests/browser/background.js" "$extension/"
 
-# The host as the browser finds it, started through a wrapper that carries
-# the throw-away settings (the browser passes its own environment on).
+# The host as the browser finds it, registered by orvnm in the profile's
+# folder and started through a wrapper that carries the throw-away settings
+# (the browser passes its own environment on).
 profile="$work/profile"
-mkdir -p "$profile/NativeMessagingHosts"
+host_name=com.halvik.pwm_browser_test
 cat >"$work/host.sh" <<SH
 #!/bin/sh
 export ORV_REGISTRY_DIR="$ORV_REGISTRY_DIR" ORVPWM_RECORDS_DIR="$ORVPWM_RECORDS_DIR"
 exec "$bin/pwm_chrome_extension_host" "\$@"
 SH
 chmod +x "$work/host.sh"
-cat >"$profile/NativeMessagingHosts/com.halvik.pwm_browser_test.json" <<JSON
-{
-  "name": "com.halvik.pwm_browser_test",
-  "description": "Password manager native messaging host (test)",
-  "path": "$work/host.sh",
-  "type": "stdio",
-  "allowed_origins": ["chrome-extension://$id/"]
-}
-JSON
+"$bin/orvnm" install --user-data-dir "$profile" --name "$host_name" --host "$work/host.sh" \
+  --origin "chrome-extension://$id/" >/dev/null
+
+# Before the browser starts, orvnm's check must find nothing wrong.
+if ! "$bin/orvnm" check --user-data-dir "$profile" --name "$host_name" >"$work/check.log" 2>&1; then
+  echo "browser test: orvnm check found a fault:" >&2
+  grep FAIL "$work/check.log" >&2 || cat "$work/check.log" >&2
+  exit 1
+fi
 
 "$browser" --headless=new --no-sandbox --disable-gpu --disable-quic --no-first-run \
   --disable-background-networking --disable-component-update --disable-sync \
