@@ -139,13 +139,24 @@ const WCHAR* valueNameProblem(const WCHAR* name, size_t length) {
 
 WCHAR hexDigit(unsigned value) { return static_cast<WCHAR>(value < 10 ? ORV_W('0') + value : ORV_W('A') + value - 10); }
 
+// Takes the text built so far and empties it: the codes of a large value
+// leave in pieces rather than as one text three times its size.
+using Spill = void (*)(void* context, WText& text);
+struct Spiller {
+  Spill spill = nullptr;
+  void* context = nullptr;
+  void operator()(WText& text) const {
+    if (spill != nullptr && text.size() >= kReadChunk) spill(context, text);
+  }
+};
+
 // Two upper-case digits per byte, separated by blanks.
-void appendCodes(WText& out, const BYTE* data, size_t count) {
-  out.reserve(out.size() + 3 * count);
+void appendCodes(WText& out, const BYTE* data, size_t count, const Spiller& spill = Spiller()) {
   for (size_t i = 0; i < count; ++i) {
     if (i != 0) out += ORV_W(' ');
     out += hexDigit(data[i] >> 4);
     out += hexDigit(data[i] & 0xFu);
+    if ((i & 0x3FFF) == 0x3FFF) spill(out);
   }
 }
 
@@ -186,13 +197,13 @@ bool isListedMultiString(const BYTE* data, DWORD size) {
   return units >= 2 && unitsOf(data)[units - 1] == 0 && unitsOf(data)[units - 2] == 0;
 }
 
-void appendMultiStringCodes(WText& out, const BYTE* data, DWORD size) {
+void appendMultiStringCodes(WText& out, const BYTE* data, DWORD size, const Spiller& spill) {
   const size_t units = size / sizeof(WCHAR) - 1;  // the closing terminator is implied
   size_t begin = 0;
   for (size_t i = 0; i < units; ++i) {
     if (unitsOf(data)[i] != 0) continue;
     if (begin != 0) out += ORV_W(',');
-    appendCodes(out, data + begin * sizeof(WCHAR), (i + 1 - begin) * sizeof(WCHAR));
+    appendCodes(out, data + begin * sizeof(WCHAR), (i + 1 - begin) * sizeof(WCHAR), spill);
     begin = i + 1;
   }
 }
@@ -204,7 +215,7 @@ void appendTag(WText& out, const WCHAR* tag) {
 
 // The line's value for one registry value, the tag of its type when that
 // gives the data back exactly, the type's number and the bytes otherwise.
-void appendEntryValue(WText& out, DWORD type, const BYTE* data, DWORD size) {
+void appendEntryValue(WText& out, DWORD type, const BYTE* data, DWORD size, const Spiller& spill = Spiller()) {
   switch (type) {
     case REG_DWORD:
       if (size != sizeof(DWORD)) break;
@@ -230,12 +241,12 @@ void appendEntryValue(WText& out, DWORD type, const BYTE* data, DWORD size) {
     case REG_MULTI_SZ:
       if (size != 0 && !isListedMultiString(data, size)) break;
       appendTag(out, kMultiTag);
-      if (size != 0) appendMultiStringCodes(out, data, size);
+      if (size != 0) appendMultiStringCodes(out, data, size, spill);
       return;
     case REG_BINARY: {
       appendTag(out, kBinaryTag);
       if (size == 0) return;
-      appendCodes(out, data, size);
+      appendCodes(out, data, size, spill);
       out += ORV_W(" 00 00");  // the closing codes of a string, which the import drops
       return;
     }
@@ -243,7 +254,7 @@ void appendEntryValue(WText& out, DWORD type, const BYTE* data, DWORD size) {
   out += kTypeTagPrefix;
   appendDecimal(out, type);
   out += ORV_W(':');
-  appendCodes(out, data, size);
+  appendCodes(out, data, size, spill);
 }
 
 int groupOf(DWORD type) {
@@ -265,12 +276,116 @@ int groupOf(DWORD type) {
 }
 constexpr int kGroups = 7;
 
-// Writes one key's section and then its subkeys'. The values are read one
-// at a time into one buffer; a section is written in one step when it is
-// new, value by value into a section that the file already holds.
+// Where a key's lines go. A new file is written as a stream, in the bytes
+// the profile calls write (the ANSI code page, "[section]" and
+// "name=value" lines ending in CR LF); a file that is being added to is
+// written through the profile calls, a section in one step when it is new.
+class SectionSink {
+ public:
+  virtual ~SectionSink() = default;
+  virtual void begin(const WText& section) = 0;
+  // The line's text comes in pieces; endLine closes it.
+  virtual void put(const WText& piece) = 0;
+  virtual void endLine() = 0;
+  // False when the section could not be written.
+  virtual bool end() = 0;
+};
+
+class StreamSink : public SectionSink {
+ public:
+  explicit StreamSink(HANDLE file) : m_file(file) {}
+  void begin(const WText& section) override {
+    m_pending += ORV_W('[');
+    m_pending += section;
+    m_pending += ORV_W("]\r\n");
+  }
+  void put(const WText& piece) override {
+    m_pending += piece;
+    if (m_pending.size() >= kReadChunk) flush();
+  }
+  void endLine() override { put(ORV_W("\r\n")); }
+  bool end() override { return flush(); }
+  bool flush() {
+    if (m_pending.empty() || !m_ok) {
+      m_pending.clear();
+      return m_ok;
+    }
+    // A piece never ends inside a surrogate pair that the conversion would split.
+    size_t count = m_pending.size();
+    const WCHAR last = m_pending[count - 1];
+    if (last >= 0xD800 && last <= 0xDBFF && count > 1) --count;
+    const int length = static_cast<int>(count);
+    const int size = WideCharToMultiByte(CP_ACP, 0, m_pending.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) WideCharToMultiByte(CP_ACP, 0, m_pending.data(), length, &bytes[0], size, nullptr, nullptr);
+    DWORD written = 0;
+    m_ok = size > 0 && WriteFile(m_file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+    m_pending.erase(0, count);
+    return m_ok;
+  }
+
+ private:
+  HANDLE m_file;
+  WText m_pending;
+  bool m_ok = true;
+};
+
+class ProfileSink : public SectionSink {
+ public:
+  explicit ProfileSink(const CORVWCharString& fileName) : m_fileName(fileName) {}
+  void begin(const WText& section) override {
+    m_section = section;
+    m_entries.clear();
+  }
+  void put(const WText& piece) override { m_entries += piece; }
+  void endLine() override { m_entries += WCHAR(0); }
+  bool end() override {
+    if (m_entries.empty()) return true;
+    m_entries += WCHAR(0);
+    const bool written = writeSection();
+    WText().swap(m_entries);
+    return written;
+  }
+
+ private:
+  // m_entries: "name=value" items, each ended by a zero, and a closing zero.
+  bool writeSection() {
+    const WCHAR* file = textOf(m_fileName);
+    WCHAR probe[4] = {0, 0, 0, 0};
+    if (GetPrivateProfileSectionW(m_section.c_str(), probe, 4, file) == 0) {
+      if (WritePrivateProfileSectionW(m_section.c_str(), m_entries.c_str(), file)) return true;
+      reportKey(m_section, ORV_W("its section could not be written"), GetLastError(), __LINE__);
+      return false;
+    }
+    // The section is there already: its other lines stay.
+    bool complete = true;
+    for (size_t at = 0; m_entries[at] != 0;) {
+      const size_t end = m_entries.find(WCHAR(0), at);
+      const size_t equals = m_entries.find(ORV_W('='), at);
+      const WText key = m_entries.substr(at, equals - at);
+      const WText value = m_entries.substr(equals + 1, end - equals - 1);
+      if (!WritePrivateProfileStringW(m_section.c_str(), key.c_str(), value.c_str(), file)) {
+        reportValue(m_section, key, ORV_W("its line could not be written"), __LINE__);
+        complete = false;
+      }
+      at = end + 1;
+    }
+    return complete;
+  }
+
+  const CORVWCharString& m_fileName;
+  WText m_section;
+  WText m_entries;
+};
+
+// Writes one key's section and then its subkeys'. A first pass gathers the
+// names of the values by type group; the second reads each value by name
+// into one buffer and writes its line, so that memory holds the names and
+// the largest value, never all the data.
 class Exporter {
  public:
-  Exporter(const CORVWCharString& fileName, bool freshFile) : m_fileName(fileName), m_freshFile(freshFile) {}
+  explicit Exporter(SectionSink& sink) : m_sink(sink) {}
 
   bool exportKey(HKEY hRootKey, const WText& keyPath) {
     const WText section = sectionNameOf(hRootKey, keyPath);
@@ -293,40 +408,32 @@ class Exporter {
   }
 
  private:
-  bool exportValues(HKEY key, const WText& section) {
+  // Names by group, each ended by a zero.
+  bool gatherNames(HKEY key, const WText& section, WText (&groups)[kGroups], bool& anyValue) {
     DWORD longestName = 0;
-    DWORD largestData = 0;
     LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
-                                   &largestData, nullptr, nullptr);
+                                   nullptr, nullptr, nullptr);
     if (status != ERROR_SUCCESS) {
       reportKey(section, ORV_W("its values cannot be counted"), static_cast<DWORD>(status), __LINE__);
       return false;
     }
-    WText groups[kGroups];
     WText name(longestName + 1, 0);
-    std::basic_string<BYTE> data(largestData + 1, 0);
     bool complete = true;
-    const WText* problemSection = sectionProblem(section) != nullptr ? &section : nullptr;
-    bool anyValue = false;
     for (DWORD index = 0;;) {
       DWORD nameLength = static_cast<DWORD>(name.size());
-      DWORD size = static_cast<DWORD>(data.size());
       DWORD type = REG_NONE;
-      status = RegEnumValueW(key, index, &name[0], &nameLength, nullptr, &type, &data[0], &size);
+      status = RegEnumValueW(key, index, &name[0], &nameLength, nullptr, &type, nullptr, nullptr);
       if (status == ERROR_NO_MORE_ITEMS) break;
-      if (status == ERROR_MORE_DATA) {
-        // The key changed since it was measured: measure again.
-        status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
-                                  &largestData, nullptr, nullptr);
-        if (status != ERROR_SUCCESS || (longestName + 1 <= name.size() && largestData + 1 <= data.size())) break;
-        name.assign(longestName + 1, 0);
-        data.assign(largestData + 1, 0);
+      if (status == ERROR_MORE_DATA && name.size() < 32768) {  // a longer name came since it was measured
+        name.assign(name.size() * 2, 0);
         continue;
       }
-      if (status != ERROR_SUCCESS) break;
+      if (status != ERROR_SUCCESS) {
+        reportKey(section, ORV_W("its values cannot be read"), static_cast<DWORD>(status), __LINE__);
+        return false;
+      }
       ++index;
       anyValue = true;
-      if (problemSection != nullptr) continue;
       const WCHAR* problem = valueNameProblem(name.data(), nameLength);
       if (problem != nullptr) {
         reportValue(section, WText(name.data(), nameLength), problem, __LINE__);
@@ -335,33 +442,67 @@ class Exporter {
       }
       WText& group = groups[groupOf(type)];
       group.append(name.data(), nameLength);
-      group += ORV_W('=');
-      appendEntryValue(group, type, data.data(), size);
       group += WCHAR(0);
     }
-    if (status != ERROR_NO_MORE_ITEMS) {
-      reportKey(section, ORV_W("its values cannot be read"), static_cast<DWORD>(status), __LINE__);
-      complete = false;
-    }
+    return complete;
+  }
+
+  bool exportValues(HKEY key, const WText& section) {
+    WText groups[kGroups];
+    bool anyValue = false;
+    bool complete = gatherNames(key, section, groups, anyValue);
     if (!anyValue) return complete;
-    if (problemSection != nullptr) {
-      reportKey(section, sectionProblem(section), ORV_NO_ERROR_CODE, __LINE__);
+    const WCHAR* problem = sectionProblem(section);
+    if (problem != nullptr) {
+      reportKey(section, problem, ORV_NO_ERROR_CODE, __LINE__);
       return false;
     }
-    name.clear();
-    data.clear();
-    data.shrink_to_fit();
-    WText entries;
-    size_t total = 1;
-    for (const WText& group : groups) total += group.size();
-    entries.reserve(total);
-    for (WText& group : groups) {
-      entries += group;
-      WText().swap(group);
+    bool begun = false;
+    std::basic_string<BYTE> data;
+    WText line;
+    for (const WText& group : groups) {
+      for (size_t at = 0; at < group.size(); at = group.find(WCHAR(0), at) + 1) {
+        const WCHAR* name = group.c_str() + at;
+        DWORD type = REG_NONE;
+        if (!readValue(key, name, type, data)) continue;  // gone since the names were read
+        if (!begun) m_sink.begin(section);
+        begun = true;
+        line.assign(name);
+        line += ORV_W('=');
+        const Spiller spill{[](void* sink, WText& text) {
+                              static_cast<SectionSink*>(sink)->put(text);
+                              text.clear();
+                            },
+                            &m_sink};
+        appendEntryValue(line, type, data.data(), static_cast<DWORD>(data.size()), spill);
+        m_sink.put(line);
+        m_sink.endLine();
+        WText().swap(line);
+      }
     }
-    if (entries.empty()) return complete;
-    entries += WCHAR(0);
-    return writeSection(section, entries) && complete;
+    if (begun && !m_sink.end()) {
+      reportKey(section, ORV_W("its section could not be written"), GetLastError(), __LINE__);
+      return false;
+    }
+    return complete;
+  }
+
+  // The value's type and data into the one buffer; false when it is gone.
+  static bool readValue(HKEY key, const WCHAR* name, DWORD& type, std::basic_string<BYTE>& data) {
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+    for (int attempt = 0; attempt < 8; ++attempt) {  // it may grow between the calls
+      data.resize(size);
+      DWORD got = size;
+      const LONG status = RegQueryValueExW(key, name, nullptr, &type, size == 0 ? nullptr : &data[0], &got);
+      if (status == ERROR_SUCCESS) {
+        data.resize(got);
+        return true;
+      }
+      if (status != ERROR_MORE_DATA) return false;
+      size = got;
+    }
+    return false;
   }
 
   bool exportSubKeys(HKEY key, HKEY hRootKey, const WText& keyPath) {
@@ -374,7 +515,7 @@ class Exporter {
     for (DWORD index = 0;;) {
       DWORD length = static_cast<DWORD>(name.size());
       const LONG status = RegEnumKeyExW(key, index, &name[0], &length, nullptr, nullptr, nullptr, nullptr);
-      if (status == ERROR_MORE_DATA) {
+      if (status == ERROR_MORE_DATA && name.size() < 32768) {
         name.assign(name.size() * 2, 0);
         continue;
       }
@@ -387,33 +528,7 @@ class Exporter {
     return complete;
   }
 
-  // entries: "name=value" items, each ended by a zero, and a closing zero.
-  bool writeSection(const WText& section, const WText& entries) {
-    const WCHAR* file = textOf(m_fileName);
-    WCHAR probe[4] = {0, 0, 0, 0};
-    if (m_freshFile || GetPrivateProfileSectionW(section.c_str(), probe, 4, file) == 0) {
-      if (WritePrivateProfileSectionW(section.c_str(), entries.c_str(), file)) return true;
-      reportKey(section, ORV_W("its section could not be written"), GetLastError(), __LINE__);
-      return false;
-    }
-    // The section is there already: its other lines stay.
-    bool complete = true;
-    for (size_t at = 0; entries[at] != 0;) {
-      const size_t end = entries.find(WCHAR(0), at);
-      const size_t equals = entries.find(ORV_W('='), at);
-      const WText key = entries.substr(at, equals - at);
-      const WText value = entries.substr(equals + 1, end - equals - 1);
-      if (!WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file)) {
-        reportValue(section, key, ORV_W("its line could not be written"), __LINE__);
-        complete = false;
-      }
-      at = end + 1;
-    }
-    return complete;
-  }
-
-  const CORVWCharString& m_fileName;
-  const bool m_freshFile;
+  SectionSink& m_sink;
 };
 
 void createFolderOf(const CORVWCharString& fileName) {
@@ -425,9 +540,10 @@ void createFolderOf(const CORVWCharString& fileName) {
   if (!folder.isValidDirectory()) folder.createDirectoryPath();
 }
 
-// An empty file of a name of its own beside the target: the same folder, so
-// that renaming it over the target replaces it in one step.
-bool createTemporaryBeside(const CORVWCharString& fileName, CORVWCharString& temporary) {
+// A new empty file of a name of its own beside the target, open for
+// writing: the same folder, so that renaming it over the target replaces it
+// in one step.
+HANDLE createTemporaryBeside(const CORVWCharString& fileName, CORVWCharString& temporary) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
     WText name = wtextOf(fileName) + ORV_W(".");
@@ -437,13 +553,12 @@ bool createTemporaryBeside(const CORVWCharString& fileName, CORVWCharString& tem
     name += ORV_W(".tmp");
     const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
       temporary = stringOf(name);
-      return true;
+      return file;
     }
-    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
-  return false;
+  return INVALID_HANDLE_VALUE;
 }
 
 // ---- Import
@@ -810,11 +925,17 @@ class Importer {
   bool m_inSection = false;
 };
 
+void discardTemporary(HANDLE file, const CORVWCharString& temporary) {
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (temporary.getLength() != 0) DeleteFileW(textOf(temporary));
+}
+
 }  // namespace
 
 bool exportRegistryToFile(const CORVWCharString& fileName, HKEY hRootKey, const CORVWCharString& szKeyName,
                           bool bReplaceFile) {
   CORVWCharString temporary;
+  HANDLE file = INVALID_HANDLE_VALUE;
   try {
     // A leading backslash is not part of the path: exactly one separates
     // the root from it in the section name.
@@ -829,22 +950,29 @@ bool exportRegistryToFile(const CORVWCharString& fileName, HKEY hRootKey, const 
     }
     RegCloseKey(key);
     createFolderOf(fileName);
-    if (!bReplaceFile) return Exporter(fileName, false).exportKey(hRootKey, keyPath);
-
-    if (!createTemporaryBeside(fileName, temporary)) {
+    if (!bReplaceFile) {
+      ProfileSink sink(fileName);
+      return Exporter(sink).exportKey(hRootKey, keyPath);
+    }
+    file = createTemporaryBeside(fileName, temporary);
+    if (file == INVALID_HANDLE_VALUE) {
       reportKey(sectionNameOf(hRootKey, keyPath), ORV_W("no file could be created beside the target"), GetLastError(),
                 __LINE__);
       return false;
     }
-    const bool complete = Exporter(temporary, true).exportKey(hRootKey, keyPath);
-    if (!MoveFileExW(textOf(temporary), textOf(fileName), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    StreamSink sink(file);
+    const bool complete = Exporter(sink).exportKey(hRootKey, keyPath);
+    const HANDLE written = file;
+    file = INVALID_HANDLE_VALUE;
+    if (!CloseHandle(written) ||
+        !MoveFileExW(textOf(temporary), textOf(fileName), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       reportKey(sectionNameOf(hRootKey, keyPath), ORV_W("the file could not be replaced"), GetLastError(), __LINE__);
       DeleteFileW(textOf(temporary));
       return false;
     }
     return complete;
   }
-  ORV_CATCH_THEN(GetLastError(), __LINE__, if (temporary.getLength() != 0) DeleteFileW(textOf(temporary)); return false)
+  ORV_CATCH_THEN(GetLastError(), __LINE__, discardTemporary(file, temporary); return false)
 }
 
 bool importRegistryFromFile(const CORVWCharString& fileName) {

@@ -9,6 +9,11 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "child_process.h"
 #include "registry_setup.h"
@@ -499,6 +504,45 @@ TEST_F(Orvreg, RegExeTypesAndViewsAreAccepted) {
   if (!orv_e2e::runsUnderWine()) {
     EXPECT_EQ(tooBig.error, "ERROR: Invalid value specified for /d. A number is expected.\n");
   }
+}
+
+TEST_F(OrvregFile, AnExportKilledHalfwayLeavesThePreviousFileWhole) {
+  skipUnderWine();  // a process killed by signal: the Linux run shows it
+  // A tree big enough that the export is still writing when it is killed.
+  std::string tree;
+  for (int k = 0; k < 60; ++k) {
+    tree += section("k" + std::to_string(k)) + "\n";
+    for (int v = 0; v < 10; ++v) tree += "v" + std::to_string(v) + "=REG_SZ:\"" + std::string(40, 'x') + "\"\n";
+  }
+  write("tree.ini", tree);
+  expectDone(orvreg({"import", named("tree.ini")}));
+  const std::string previous = section() + "\nold=REG_DWORD:0x00000001\n";
+  write("backup.ini", previous);
+
+  const std::string program = orv_e2e::programPath("orvreg");
+  const std::string target = named("backup.ini");
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    execl(program.c_str(), program.c_str(), "export", key_.c_str(), target.c_str(), "/y", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Killed as soon as its new file has something in it.
+  bool writing = false;
+  for (int i = 0; i < 20000 && !writing; ++i) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+      const std::string name = entry.path().filename().string();
+      std::error_code ignored;
+      if (name.rfind("backup.ini.", 0) == 0 && std::filesystem::file_size(entry.path(), ignored) > 0) writing = true;
+    }
+    if (!writing) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(writing) << "the export ended before it could be killed";
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the export ended before it was killed";
+  EXPECT_EQ(contents("backup.ini"), previous) << "the previous file is whole";
 }
 
 }  // namespace
