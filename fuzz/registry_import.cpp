@@ -63,6 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   clearRegistry();
   importRegistryFromFile(wide(input));
+  // An export that fails leaves an earlier file in place: start from none.
+  std::filesystem::remove(first);
+  std::filesystem::remove(second);
 
   const CORVWCharString software(ORV_W("Software"));
   exportRegistryToFile(wide(first), HKEY_CURRENT_USER, software, true);

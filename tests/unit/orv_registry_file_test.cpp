@@ -84,19 +84,22 @@ TEST_F(RegistryFileTest, ATreeIsWrittenOneSectionPerKeyDepthFirstAndGroupedByTyp
   orv_test::setStringValue(key(), widen("Name"), widen("abc"));
   orv_test::setDwordValue(key(), widen("Count"), 31);
   const ULONGLONG quad = 7;
-  orv_test::setRawValue(key(), widen("Other"), REG_QWORD, &quad, sizeof(quad));  // not one of the five types
+  orv_test::setRawValue(key(), widen("Other"), REG_QWORD, &quad, sizeof(quad));
+  orv_test::setRawValue(key(), widen("None"), REG_NONE, binary, 2);
   orv_test::setDwordValue(key("a"), widen("n"), 0xFFFFFFFF);
   ASSERT_TRUE(CORVRegistryKey(HKEY_CURRENT_USER, wideString(key("b").path), KEY_ALL_ACCESS, false, 0).create());
   orv_test::setStringValue(key("b\\c"), widen("s"), widen("say \"hi\" = ;x"));
 
-  EXPECT_FALSE(exportKey()) << "the value of another type is left out";
+  EXPECT_TRUE(exportKey()) << log_.all();
   const std::vector<std::string> expected = {
       section(),
       "Count=REG_DWORD:0x0000001F",
+      "Other=REG_QWORD:0x0000000000000007",
       "Name=REG_SZ:\"abc\"",
       "Path=REG_SZ_EXPAND:\"%TEMP%\\x\"",
-      "List=REG_SZ_MULTI:61 00 00 00,62 00 63 00 00 00",
+      "List=REG_SZ_MULTI:61 00 00 00,62 00 63 00 00 00,00 00",  // the literal's zero: an empty third element
       "Data=REG_BINARY:01 AB 03 04 00 00",
+      "None=REG_TYPE_0:01 AB",
       section("a"),
       "n=REG_DWORD:0xFFFFFFFF",
       section("b\\c"),  // b holds no values: no section
@@ -127,15 +130,30 @@ TEST_F(RegistryFileTest, TheResultSaysWhetherEverythingWasWritten) {
   EXPECT_TRUE(exportKey("sub\\deeper")) << "and without";
   EXPECT_EQ(fileLines().size(), 2u) << "the file was replaced";
 
-  // Text the file cannot give back as it is: the rest is still written.
-  orv_test::setStringValue(key(), widen("broken"), widen("x\r\n[HKEY_LOCAL_MACHINE\\Software\\Evil]\r\nv=REG_SZ:\"1\""));
-  for (const char* name : {"a=b", " lead", "trail ", "[header", ";comment"})
-    orv_test::setDwordValue(key(), widen(name), 2);
+  // Names the file cannot give back as they are: each is named, the rest
+  // is still written. Text it cannot hold as text goes as bytes.
+  orv_test::setStringValue(key(), widen("broken"), widen("x\r\n[E]"));
+  const char* const refused[] = {"a=b", " lead", "trail ", "[header", ";comment", "\v", "\x01x", "x\r\ny"};
+  for (const char* name : refused) orv_test::setDwordValue(key(), widen(name), 2);
   orv_test::setStringValue(key(), widen("lone"), WString(1, static_cast<WCHAR>(0xD800)));  // no encoding holds it
   EXPECT_FALSE(exportKey());
-  const std::vector<std::string> expected = {section(), "top=REG_DWORD:0x00000001", section("sub\\deeper"),
+  const std::vector<std::string> expected = {section(),
+                                             "top=REG_DWORD:0x00000001",
+                                             "broken=REG_TYPE_1:78 00 0D 00 0A 00 5B 00 45 00 5D 00 00 00",
+                                             "lone=REG_TYPE_1:00 D8 00 00",
+                                             section("sub\\deeper"),
                                              "d=REG_DWORD:0x00000001"};
   EXPECT_EQ(fileLines(), expected);
+  // One record each; the log shows control characters as blanks.
+  const std::string log = log_.all();
+  size_t records = 0;
+  for (size_t at = log.find("Registry value not exported"); at != std::string::npos;
+       at = log.find("Registry value not exported", at + 1))
+    ++records;
+  EXPECT_EQ(records, sizeof(refused) / sizeof(refused[0])) << log;
+  for (const char* name : {"a=b", " lead", "trail ", "[header", ";comment"})
+    EXPECT_NE(log.find("value: \"" + std::string(name) + "\""), std::string::npos) << name << "\n" << log;
+  EXPECT_NE(log.find("key: " + section().substr(1, section().size() - 2)), std::string::npos) << log;
 }
 
 TEST_F(RegistryFileTest, TextOutsideTheFilesEncodingIsNeverChangedSilently) {
@@ -210,7 +228,7 @@ TEST_F(RegistryFileTest, TheImportSkipsLinesNotOfTheExportsFormAndGoesOn) {
             "TooLong=REG_DWORD:123456789\r\n"
             "NoColon=REG_DWORD\r\n"
             "NoEquals\r\n"
-            "Unknown=REG_QWORD:1\r\n"
+            "Unknown=REG_WORD:1\r\n"
             "Lower=reg_dword:1\r\n"
             "Unquoted=REG_SZ:abc\r\n"
             "HalfQuoted=REG_SZ:\"abc\r\n"
@@ -248,11 +266,122 @@ TEST_F(RegistryFileTest, TheImportSkipsLinesNotOfTheExportsFormAndGoesOn) {
 
 TEST_F(RegistryFileTest, AMissingFileIsAFailureAndAnEmptyOneIsNot) {
   EXPECT_FALSE(importRegistryFromFile(file()));
+  EXPECT_NE(log_.all().find(narrow(fileName())), std::string::npos) << "the record names the file";
   writeFile("");
   EXPECT_TRUE(importRegistryFromFile(file()));
   writeFile(section("created") + "\r\n");
   EXPECT_TRUE(importRegistryFromFile(file()));
   EXPECT_TRUE(orv_test::keyExists(key("created"))) << "a section without lines still creates its key";
+}
+
+TEST_F(RegistryFileTest, EveryValueTheRegistryHoldsComesBackExactly) {
+  const auto raw = [&](const RegistryPath& at, const char* name, DWORD type, const Bytes& data) {
+    orv_test::setRawValue(at, widen(name), type, data.data(), static_cast<DWORD>(data.size()));
+  };
+  // A key whose only value is its default, and the default beside others.
+  orv_test::setStringValue(key("classes\\.orv"), WString(), widen("OrvFile"));
+  orv_test::setStringValue(key(), WString(), widen("top default"));
+  raw(key(), "dword2", REG_DWORD, {1, 2});
+  raw(key(), "dword8", REG_DWORD, {1, 2, 3, 4, 5, 6, 7, 8});
+  raw(key(), "dwordBE", REG_DWORD_BIG_ENDIAN, {0, 0, 0, 1});
+  raw(key(), "qword", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 0x80});
+  raw(key(), "qword3", REG_QWORD, {1, 2, 3});
+  raw(key(), "none", REG_NONE, {});
+  raw(key(), "noneData", REG_NONE, {9, 8});
+  raw(key(), "typeBig", 0x12345678, {0xFF});
+  raw(key(), "zeroInside", REG_SZ, bytesOf(widen(std::string("a\0b", 3))));
+  raw(key(), "noTerminator", REG_SZ, bytesOf(widen("abc"), false));
+  raw(key(), "oddText", REG_SZ, {0x61, 0, 0x62});
+  raw(key(), "emptyText", REG_SZ, {});
+  raw(key(), "expandPlain", REG_EXPAND_SZ, bytesOf(widen("no percent")));
+  raw(key(), "expandOne", REG_EXPAND_SZ, bytesOf(widen("50% off")));
+  raw(key(), "lineBreak", REG_SZ, bytesOf(widen("one\r\ntwo")));
+  raw(key(), "multiEmptyEntry", REG_MULTI_SZ, bytesOf(widen(std::string("a\0\0b\0", 5))));
+  raw(key(), "multiOnlyEmpty", REG_MULTI_SZ, bytesOf(widen(std::string("\0", 1))));
+  raw(key(), "multiOneZero", REG_MULTI_SZ, {0, 0});
+  raw(key(), "multiUnended", REG_MULTI_SZ, bytesOf(widen("abc"), false));
+  raw(key(), "multiNothing", REG_MULTI_SZ, {});
+  raw(key(), "C:\\odd:name;x", REG_BINARY, {0, 0});
+
+  std::vector<std::pair<RegistryPath, std::string>> where;
+  where.push_back({key("classes\\.orv"), ""});
+  for (const char* name : {"", "dword2", "dword8", "dwordBE", "qword", "qword3", "none", "noneData", "typeBig",
+                           "zeroInside", "noTerminator", "oddText", "emptyText", "expandPlain", "expandOne",
+                           "lineBreak", "multiEmptyEntry", "multiOnlyEmpty", "multiOneZero", "multiUnended",
+                           "multiNothing", "C:\\odd:name;x"})
+    where.push_back({key(), name});
+  std::vector<std::pair<DWORD, Bytes>> before;
+  for (const auto& w : where) before.push_back(valueOf(w.first, w.second));
+
+  ASSERT_TRUE(exportKey()) << log_.all();
+  orv_test::deleteKey(key());
+  ASSERT_TRUE(importRegistryFromFile(file())) << log_.all();
+  for (size_t i = 0; i < where.size(); ++i)
+    EXPECT_EQ(valueOf(where[i].first, where[i].second), before[i]) << "value \"" << where[i].second << "\"";
+}
+
+TEST_F(RegistryFileTest, ANameThatWouldComeBackAsAnotherValueIsRefused) {
+  orv_test::setStringValue(key(), WString(), widen("the default"));
+  orv_test::setStringValue(key(), widen("\v"), widen("vertical tab"));
+  EXPECT_FALSE(exportKey());
+  orv_test::deleteKey(key());
+  EXPECT_TRUE(importRegistryFromFile(file())) << log_.all();
+  EXPECT_EQ(valueOf(key(), ""), std::make_pair(DWORD{REG_SZ}, bytesOf(widen("the default"))))
+      << "the default value is not replaced";
+}
+
+TEST_F(RegistryFileTest, AFileThatIsNoRegistryTextFileIsRefusedAndCreatesNothing) {
+  const std::string bodies[] = {
+      std::string("\x7F" "ELF\x02\x01\x01\0\0\0[HKEY_CURRENT_USER\\x]\n", 23),
+      "[settings]\r\nwidth=10\r\n",
+      "Windows Registry Editor Version 5.00\r\n\r\n" + section() + "\r\n\"v\"=dword:00000001\r\n",
+      "v=REG_DWORD:1\r\n" + section() + "\r\n",
+  };
+  for (const std::string& body : bodies) {
+    writeFile(body);
+    EXPECT_FALSE(importRegistryFromFile(file())) << body;
+    EXPECT_FALSE(orv_test::keyExists(key())) << body;
+  }
+  EXPECT_NE(log_.all().find("not a registry text file"), std::string::npos) << log_.all();
+}
+
+TEST_F(RegistryFileTest, TheImportReadsUtf16AndEveryLineEnd) {
+  const std::string text = section() + "\n=REG_SZ:\"d\"\rb=REG_DWORD:0x2\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (char c : text) utf16 += std::string{c, '\0'};
+  writeFile(utf16);
+  EXPECT_TRUE(importRegistryFromFile(file())) << log_.all();
+  EXPECT_EQ(valueOf(key(), ""), std::make_pair(DWORD{REG_SZ}, bytesOf(widen("d"))));
+  EXPECT_EQ(valueOf(key(), "b").first, DWORD{REG_DWORD});
+}
+
+TEST_F(RegistryFileTest, ReplacingTheFileKeepsTheOldOneUntilTheNewOneIsWhole) {
+  writeFile("old backup\r\n");
+  orv_test::setDwordValue(key(), widen("v"), 1);
+  ASSERT_TRUE(CORVRegistryKey(HKEY_CURRENT_USER, wideString(key().path), KEY_ALL_ACCESS, false, 0)
+                  .save(file(), CORVRegistryKey::kSaveFormatText, true));
+  EXPECT_EQ(fileLines(), (std::vector<std::string>{section(), "v=REG_DWORD:0x00000001"}));
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(registry_.folder().path()))
+    if (entry.path().filename().string().rfind("export.ini", 0) == 0) ++files;
+  EXPECT_EQ(files, 1u) << "no temporary file is left beside it";
+}
+
+TEST_F(RegistryFileTest, LargeValuesMakeAFileOfMoreThanSixteenMegabytesThatComesBack) {
+  Bytes big(1u << 20);
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<BYTE>(i * 7 + 3);
+  for (int i = 0; i < 7; ++i) {
+    big[0] = static_cast<BYTE>(i);
+    orv_test::setRawValue(key(), widen("big" + std::to_string(i)), REG_BINARY, big.data(), static_cast<DWORD>(big.size()));
+  }
+  ASSERT_TRUE(exportKey()) << log_.all();
+  EXPECT_GT(std::filesystem::file_size(filePath()), 20u << 20);
+  orv_test::deleteKey(key());
+  ASSERT_TRUE(importRegistryFromFile(file())) << log_.all();
+  for (int i = 0; i < 7; ++i) {
+    big[0] = static_cast<BYTE>(i);
+    EXPECT_EQ(valueOf(key(), "big" + std::to_string(i)), std::make_pair(DWORD{REG_BINARY}, big)) << i;
+  }
 }
 
 }  // namespace

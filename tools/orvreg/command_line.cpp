@@ -22,7 +22,16 @@ bool same(const WString& text, const WCHAR* word) { return _wcsicmp(text.c_str()
 bool isOption(const WString& arg) { return arg.size() >= 2 && (arg[0] == '/' || arg[0] == '-'); }
 
 std::string syntaxError(const char* verb) {
-  return std::string("Invalid syntax. Type \"orvreg ") + verb + " /?\" for help.";
+  return std::string("Invalid syntax. Type \"orvreg ") + verb + " /?\" for usage.";
+}
+
+bool isViewOption(const WString& arg) { return same(arg, ORV_W("/reg:32")) || same(arg, ORV_W("/reg:64")); }
+
+}  // namespace
+
+bool isHelpOption(const WString& arg) {
+  return same(arg, ORV_W("/?")) || same(arg, ORV_W("-?")) || same(arg, ORV_W("-h")) || same(arg, ORV_W("--help")) ||
+         same(arg, ORV_W("/h"));
 }
 
 bool parseKey(const WString& text, RegCommand* command, std::string* reason) {
@@ -35,13 +44,15 @@ bool parseKey(const WString& text, RegCommand* command, std::string* reason) {
     }
   }
   if (command->root == nullptr) {
-    *reason = "Invalid system key";
+    *reason = "Invalid key name.";
     return false;
   }
   command->path = slash == WString::npos ? WString() : text.substr(slash + 1);
   while (!command->path.empty() && command->path.back() == ORV_W('\\')) command->path.pop_back();
   return true;
 }
+
+namespace {
 
 // Each option once; /v, /t, /s (for add) and /d take the next argument.
 bool parseOptions(const std::vector<WString>& args, const char* verb, RegCommand* command, std::string* reason) {
@@ -112,13 +123,17 @@ bool parseFileCommand(const std::vector<WString>& args, const char* verb, RegCom
 
 }  // namespace
 
-bool parseRegCommand(const std::vector<WString>& args, RegCommand* command, std::string* reason) {
+bool parseRegCommand(const std::vector<WString>& given, RegCommand* command, std::string* reason) {
   *command = RegCommand();
-  if (args.empty()) {
-    *reason = "Invalid syntax. Type \"orvreg /?\" for help.";
+  if (given.empty()) {
+    *reason = "Invalid syntax. Type \"orvreg /?\" for usage.";
     return false;
   }
-  if (same(args[0], ORV_W("/?")) || same(args[0], ORV_W("-?"))) return true;
+  if (isHelpOption(given[0])) return true;
+  // The registry view: one here, so the option changes nothing.
+  std::vector<WString> args{given[0]};
+  for (size_t i = 1; i < given.size(); ++i)
+    if (!isViewOption(given[i])) args.push_back(given[i]);
   const char* verb = nullptr;
   if (same(args[0], ORV_W("add"))) {
     command->verb = Verb::kAdd;
@@ -136,11 +151,12 @@ bool parseRegCommand(const std::vector<WString>& args, RegCommand* command, std:
     command->verb = Verb::kImport;
     verb = "import";
   } else {
-    *reason = "Invalid operation [" + toUtf8(args[0]) + "]. Type \"orvreg /?\" for help.";
+    *reason = "Invalid syntax. Type \"orvreg /?\" for usage.";
     return false;
   }
-  if (args.size() >= 2 && (same(args[1], ORV_W("/?")) || same(args[1], ORV_W("-?")))) {
+  if (args.size() >= 2 && isHelpOption(args[1])) {
     command->verb = Verb::kHelp;
+    command->helpVerb = verb;
     return true;
   }
   if (command->verb == Verb::kExport || command->verb == Verb::kImport)

@@ -1,4 +1,5 @@
-// The command line of orvreg, which is reg.exe's:
+// The command line of orvreg, which is reg.exe's (/reg:32 and /reg:64 are
+// accepted anywhere after the verb; there is one view):
 //   orvreg add KEY [/v NAME | /ve] [/t TYPE] [/s SEPARATOR] [/d DATA] [/f]
 //   orvreg query KEY [/v NAME | /ve] [/s]
 //   orvreg delete KEY [/v NAME | /ve | /va] [/f]
@@ -34,7 +35,15 @@ struct RegCommand {
   bool force = false;     // /f, and export's /y
   bool recurse = false;  // query /s
   WString fileName;      // export and import
+  std::string helpVerb;  // "orvreg VERB /?": the verb; empty for the general usage
 };
+
+// True when arg asks for help: /?, -?, -h, --help.
+bool isHelpOption(const WString& arg);
+
+// ROOT\path into the command's root, root name and path; false with a
+// reason for an unknown root.
+bool parseKey(const WString& text, RegCommand* command, std::string* reason);
 
 // False with a one-line reason when the arguments (without the program
 // name) do not make a command.

@@ -6,45 +6,127 @@
 #include <vector>
 
 #include "orv_platform/paths.h"
+#include "orv_registry_file.h"
 #include "orv_registry_key.h"
+#include "reg_file.h"
 #include "value_text.h"
 
 namespace orvreg {
 namespace {
 
 const char kUsage[] =
-    "Usage:\n"
-    "  orvreg add KEY [/v NAME | /ve] [/t REG_SZ|REG_EXPAND_SZ|REG_MULTI_SZ|REG_DWORD|REG_BINARY]\n"
-    "             [/s SEPARATOR] [/d DATA] [/f]\n"
-    "  orvreg query KEY [/v NAME | /ve] [/s]\n"
-    "  orvreg delete KEY [/v NAME | /ve | /va] [/f]\n"
-    "  orvreg export KEY FILE [/y]   (the key and its subkeys as a profile file)\n"
-    "  orvreg import FILE\n"
-    "KEY is ROOT\\Subkey, ROOT one of HKLM, HKCU, HKCR, HKU, HKCC or their long names.\n";
+    "ORVREG Operation [Parameter List]\n"
+    "\n"
+    "  Operation  [ QUERY | ADD | DELETE | EXPORT | IMPORT ]\n"
+    "\n"
+    "Return Code: (except for ORVREG COMPARE)\n"
+    "\n"
+    "  0 - Successful\n"
+    "  1 - Failed\n"
+    "\n"
+    "For help on a specific operation type:\n"
+    "\n"
+    "  ORVREG Operation /?\n"
+    "\n"
+    "Examples:\n"
+    "\n"
+    "  ORVREG QUERY /?\n"
+    "  ORVREG ADD /?\n"
+    "  ORVREG DELETE /?\n"
+    "  ORVREG EXPORT /?\n"
+    "  ORVREG IMPORT /?\n"
+    "\n"
+    "KEY is ROOT\\Subkey, ROOT one of HKLM, HKCU, HKCR, HKU, HKCC or their long names\n"
+    "(HKEY_LOCAL_MACHINE, ...). /reg:32 and /reg:64 are accepted; there is one view.\n"
+    "On Linux the registry lives in the folder that ORV_REGISTRY_DIR names.\n";
+
+const char kKeyHelp[] =
+    "  KeyName  ROOT\\Subkey, ROOT one of HKLM, HKCU, HKCR, HKU, HKCC\n"
+    "           (or HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, ...)\n";
+
+const char kTypesHelp[] =
+    "  /t       REG_SZ | REG_MULTI_SZ | REG_EXPAND_SZ | REG_DWORD | REG_QWORD | REG_BINARY | REG_NONE |\n"
+    "           REG_DWORD_LITTLE_ENDIAN | REG_DWORD_BIG_ENDIAN (REG_SZ when omitted)\n";
+
+struct VerbHelp {
+  const char* verb;
+  const char* text;
+};
+
+const VerbHelp kVerbHelp[] = {
+    {"query",
+     "ORVREG QUERY KeyName [/v ValueName | /ve] [/s] [/reg:32 | /reg:64]\n\n"
+     "  /v       the value to show\n"
+     "  /ve      the default (unnamed) value\n"
+     "  /s       the key and all its subkeys\n"},
+    {"add",
+     "ORVREG ADD KeyName [/v ValueName | /ve] [/t Type] [/s Separator] [/d Data] [/f] [/reg:32 | /reg:64]\n\n"
+     "  /v       the value to add\n"
+     "  /ve      the default (unnamed) value\n"
+     "TYPES\n"
+     "  /s       the separator of REG_MULTI_SZ elements (\\0 when omitted)\n"
+     "  /d       the data: text; a number, decimal or 0x hexadecimal, for REG_DWORD and REG_QWORD;\n"
+     "           hexadecimal digits for REG_BINARY\n"
+     "  /f       overwrite without asking\n"},
+    {"delete",
+     "ORVREG DELETE KeyName [/v ValueName | /ve | /va] [/f] [/reg:32 | /reg:64]\n\n"
+     "  /v       the value to delete\n"
+     "  /ve      the default (unnamed) value\n"
+     "  /va      every value of the key (its subkeys stay)\n"
+     "  /f       delete without asking\n"
+     "  Without /v, /ve or /va the key and all its subkeys are deleted.\n"},
+    {"export",
+     "ORVREG EXPORT KeyName FileName [/y] [/reg:32 | /reg:64]\n\n"
+     "  FileName  a name ending in .reg: a \"Windows Registry Editor Version 5.00\" file (UTF-16),\n"
+     "            as reg.exe and regedit write it; any other name: a registry text file\n"
+     "            (a profile file, one [ROOT\\Key] section per key, one NAME=TAG:DATA line per value)\n"
+     "  /y        overwrite an existing file without asking\n"
+     "  The file is written beside its target and takes its place only when complete.\n"},
+    {"import",
+     "ORVREG IMPORT FileName [/reg:32 | /reg:64]\n\n"
+     "  FileName  a .reg file (\"Windows Registry Editor Version 5.00\" or \"REGEDIT4\", with [-KEY] to\n"
+     "            delete a key and \"name\"=- to delete a value) or a registry text file, told apart by\n"
+     "            their content; any other file is refused and changes nothing.\n"},
+};
+
+void printUsage(const std::string& verb) {
+  std::string text = kUsage;
+  for (const VerbHelp& help : kVerbHelp) {
+    if (verb != help.verb) continue;
+    text = help.text;
+    const size_t types = text.find("TYPES\n");
+    if (types != std::string::npos) text.replace(types, 6, kTypesHelp);
+    text += "\n";
+    text += kKeyHelp;
+    text += "\nReturn Code: 0 - Successful, 1 - Failed\n";
+  }
+  std::fputs(text.c_str(), stdout);
+}
 
 const char kDone[] = "The operation completed successfully.\n";
 
 void say(const std::string& text) { std::fputs(text.c_str(), stdout); }
 
+// reg.exe's form: "ERROR: " and the reason, on one line.
 int fail(const std::string& reason) {
-  std::fprintf(stderr, "orvreg: %s\n", reason.c_str());
+  std::fprintf(stderr, "ERROR: %s\n", reason.c_str());
   return 1;
 }
 
-std::string reasonFor(LONG status, bool aboutValue) {
+std::string reasonFor(LONG status, bool /*aboutValue: reg.exe says the same for both*/) {
   switch (status) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_KEY_DELETED:
-      return aboutValue ? "Unable to find the specified registry value" : "Unable to find the specified registry key";
+      return "The system was unable to find the specified registry key or value.";
     case ERROR_ACCESS_DENIED:
-      return "Access is denied";
+      return "Access is denied.";
     case ERROR_BAD_PATHNAME:
     case ERROR_INVALID_PARAMETER:
-      return "Invalid key name";
+      return "Invalid key name.";
     case ERROR_REGISTRY_CORRUPT:
-      return "The registry database is damaged";
+      return "The registry database is damaged.";
     default:
-      return "The operation failed with error " + std::to_string(status);
+      return "The operation failed with error " + std::to_string(status) + ".";
   }
 }
 
@@ -119,17 +201,17 @@ std::vector<WString> subKeysOf(HKEY key) {
 int add(const RegCommand& command) {
   DWORD type = REG_SZ;
   if (!typeFromName(command.typeName, &type)) {
-    return fail("Unsupported registry data type [" + toUtf8(command.typeName) + "]");
+    return fail("Invalid value specified for /t. Unsupported registry data type [" + toUtf8(command.typeName) + "].");
   }
   const bool setsValue = command.value != ValueChoice::kNone;
   if ((!setsValue && (command.typeGiven || command.dataGiven || command.separatorGiven)) ||
       (command.separatorGiven && type != REG_MULTI_SZ)) {
-    return fail("Invalid syntax. Type \"orvreg add /?\" for help.");
+    return fail("Invalid syntax. Type \"orvreg add /?\" for usage.");
   }
   std::string bytes;
   std::string reason;
   if (setsValue && type == REG_DWORD && !command.dataGiven) {
-    return fail("The option [/d] must be followed by a valid numeric value");
+    return fail("Invalid value specified for /d. A number is expected.");
   }
   if (setsValue && !encodeData(type, command.data, command.separator, &bytes, &reason)) return fail(reason);
 
@@ -142,7 +224,7 @@ int add(const RegCommand& command) {
     if (RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
         !confirmed(command, "Value " + displayName(name) + " exists, overwrite")) {
       RegCloseKey(key);
-      return fail("The operation was cancelled");
+      return fail("The operation was cancelled.");
     }
     status = RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                             static_cast<DWORD>(bytes.size()));
@@ -210,9 +292,9 @@ int remove(const RegCommand& command) {
   const std::string fullName = toUtf8(fullKeyName(command));
   if (command.value == ValueChoice::kNone) {
     // A whole root is never deleted.
-    if (command.path.empty()) return fail("Invalid key name");
+    if (command.path.empty()) return fail("Invalid key name.");
     if (!confirmed(command, "Permanently delete the registry key " + fullName)) {
-      return fail("The operation was cancelled");
+      return fail("The operation was cancelled.");
     }
     const LONG status = RegDeleteTreeW(command.root, command.path.c_str());
     if (status != ERROR_SUCCESS) return fail(reasonFor(status, false));
@@ -233,7 +315,7 @@ int remove(const RegCommand& command) {
   }
   if (!confirmed(command, question)) {
     RegCloseKey(key);
-    return fail("The operation was cancelled");
+    return fail("The operation was cancelled.");
   }
   for (const WString& name : names) {
     status = RegDeleteValueW(key, name.c_str());
@@ -256,8 +338,12 @@ CORVWCharString profilePath(const WString& fileName) {
   return CORVWCharString(here) + CORVWCharString(fileName.c_str());
 }
 
-// Through the registry key's text save and restore, which read and write
-// the file as a profile file.
+bool endsWithRegExtension(const WString& fileName) {
+  return fileName.size() >= 4 && _wcsicmp(fileName.c_str() + fileName.size() - 4, ORV_W(".reg")) == 0;
+}
+
+// A name ending in .reg is written as reg.exe writes it; any other through
+// the registry key's text save, as a profile file.
 int exportToFile(const RegCommand& command) {
   HKEY key = nullptr;
   const LONG status = RegOpenKeyExW(command.root, command.path.c_str(), 0, KEY_READ, &key);
@@ -265,26 +351,42 @@ int exportToFile(const RegCommand& command) {
   RegCloseKey(key);
   if (GetFileAttributesW(command.fileName.c_str()) != INVALID_FILE_ATTRIBUTES &&
       !confirmed(command, "File " + toUtf8(command.fileName) + " already exists. Overwrite")) {
-    return fail("The operation was cancelled");
+    return fail("The operation was cancelled.");
+  }
+  if (endsWithRegExtension(command.fileName)) {
+    std::string reason;
+    if (!exportRegFile(command, command.fileName, &reason)) return fail(reason);
+    say(kDone);
+    return 0;
   }
   CORVRegistryKey source(command.root, CORVWCharString(command.path.c_str()), KEY_READ, false, 0);
   if (!source.save(profilePath(command.fileName), CORVRegistryKey::kSaveFormatText, true)) {
-    return fail("Not every value or key could be written to the file");
+    return fail("Not every value or key could be written to the file; the log names them.");
   }
   say(kDone);
   return 0;
 }
 
+// The format is told by the content, never by the name.
 int importFromFile(const RegCommand& command) {
   const DWORD attributes = GetFileAttributesW(command.fileName.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return fail("Unable to open the file " + toUtf8(command.fileName));
+    return fail("Error opening the file " + toUtf8(command.fileName) + ".");
   }
+  std::string reason;
+  if (sniffRegFile(command.fileName, &reason) != FileFormat::kOther) {
+    if (!importRegFile(command.fileName, &reason)) return fail(reason);
+    say(kDone);
+    return 0;
+  }
+  if (!reason.empty()) return fail(reason);
+  if (!isRegistryTextFile(profilePath(command.fileName)))
+    return fail("The file " + toUtf8(command.fileName) +
+                " is neither a .reg file nor a registry text file; nothing was imported.");
   // The file names its own keys; the object only carries the call.
   CORVRegistryKey target(HKEY_CURRENT_USER, CORVWCharString(), KEY_READ, false, 0);
-  if (!target.restore(profilePath(command.fileName), CORVRegistryKey::kRestoreFlagsText)) {
-    return fail("Not every line of the file could be imported");
-  }
+  if (!target.restore(profilePath(command.fileName), CORVRegistryKey::kRestoreFlagsText))
+    return fail("Not every line of the file could be imported; the log names them.");
   say(kDone);
   return 0;
 }
@@ -306,7 +408,7 @@ int runRegCommand(const RegCommand& command) {
     case Verb::kHelp:
       break;
   }
-  say(kUsage);
+  printUsage(command.helpVerb);
   return 0;
 }
 

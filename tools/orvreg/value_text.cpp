@@ -1,5 +1,6 @@
 #include "value_text.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -27,7 +28,8 @@ const TypeName kTypes[] = {
     {REG_QWORD, "REG_QWORD"},
 };
 
-const DWORD kWritableTypes[] = {REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_BINARY};
+const DWORD kWritableTypes[] = {REG_SZ,    REG_EXPAND_SZ, REG_MULTI_SZ,         REG_DWORD,
+                                 REG_QWORD, REG_BINARY,    REG_DWORD_BIG_ENDIAN, REG_NONE};
 
 int hexDigit(WCHAR c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -45,7 +47,8 @@ void appendUnits(const WString& text, std::string* bytes) {
   bytes->append(2, '\0');
 }
 
-bool parseDword(const WString& data, DWORD* value) {
+// Decimal or 0x hexadecimal, at most `limit`.
+bool parseNumber(const WString& data, uint64_t limit, uint64_t* value) {
   const bool hex = data.size() > 2 && data[0] == '0' && (data[1] == 'x' || data[1] == 'X');
   const unsigned base = hex ? 16 : 10;
   if (data.empty() || (data.size() == 2 && hex)) return false;
@@ -53,10 +56,10 @@ bool parseDword(const WString& data, DWORD* value) {
   for (size_t i = hex ? 2 : 0; i < data.size(); ++i) {
     const int digit = hexDigit(data[i]);
     if (digit < 0 || static_cast<unsigned>(digit) >= base) return false;
+    if (number > (limit - static_cast<unsigned>(digit)) / base) return false;
     number = number * base + static_cast<unsigned>(digit);
-    if (number > 0xFFFFFFFFu) return false;
   }
-  *value = static_cast<DWORD>(number);
+  *value = number;
   return true;
 }
 
@@ -98,6 +101,10 @@ bool typeFromName(const WString& name, DWORD* type) {
       return true;
     }
   }
+  if (_wcsicmp(name.c_str(), ORV_W("REG_DWORD_LITTLE_ENDIAN")) == 0) {
+    *type = REG_DWORD;  // the same type under its other name
+    return true;
+  }
   return false;
 }
 
@@ -113,15 +120,22 @@ bool encodeData(DWORD type, const WString& data, const WString& separator, std::
   switch (type) {
     case REG_SZ:
     case REG_EXPAND_SZ:
+    case REG_NONE:  // stored as text, as reg.exe does
       appendUnits(data, bytes);
       return true;
-    case REG_DWORD: {
-      DWORD value = 0;
-      if (!parseDword(data, &value)) {
-        *reason = "The option [/d] must be followed by a valid numeric value";
+    case REG_DWORD:
+    case REG_DWORD_BIG_ENDIAN:
+    case REG_QWORD: {
+      uint64_t value = 0;
+      const size_t size = type == REG_QWORD ? 8 : 4;
+      if (!parseNumber(data, size == 8 ? UINT64_MAX : 0xFFFFFFFFu, &value)) {
+        *reason = "Invalid value specified for /d. A number is expected.";
         return false;
       }
-      bytes->assign(reinterpret_cast<const char*>(&value), sizeof(value));
+      for (size_t i = 0; i < size; ++i) {
+        const size_t shift = 8 * (type == REG_DWORD_BIG_ENDIAN ? size - 1 - i : i);
+        bytes->push_back(static_cast<char>((value >> shift) & 0xFF));
+      }
       return true;
     }
     case REG_BINARY: {
@@ -130,7 +144,7 @@ bool encodeData(DWORD type, const WString& data, const WString& separator, std::
         const int high = hexDigit(digits[i]);
         const int low = hexDigit(digits[i + 1]);
         if (high < 0 || low < 0) {
-          *reason = "The option [/d] must be followed by a valid hexadecimal value";
+          *reason = "Invalid value specified for /d. Hexadecimal digits are expected.";
           return false;
         }
         bytes->push_back(static_cast<char>(high * 16 + low));
@@ -144,7 +158,7 @@ bool encodeData(DWORD type, const WString& data, const WString& separator, std::
         size_t end = data.find(split, start);
         if (end == WString::npos) end = data.size();
         if (end == start) {
-          *reason = "The option [/d] must be followed by a valid string";
+          *reason = "Invalid value specified for /d. An element of a multi-string is empty.";
           return false;
         }
         appendUnits(data.substr(start, end - start), bytes);
@@ -177,6 +191,19 @@ std::string formatData(DWORD type, const std::string& bytes) {
         std::memcpy(&value, bytes.data(), sizeof(value));
         char text[16];
         snprintf(text, sizeof(text), "0x%x", static_cast<unsigned>(value));
+        return text;
+      }
+      return hexBytes(bytes);
+    case REG_DWORD_BIG_ENDIAN:
+    case REG_QWORD:
+      if (bytes.size() == (type == REG_QWORD ? 8u : 4u)) {
+        unsigned long long value = 0;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+          const size_t at = type == REG_QWORD ? bytes.size() - 1 - i : i;
+          value = (value << 8) | static_cast<unsigned char>(bytes[at]);
+        }
+        char text[24];
+        snprintf(text, sizeof(text), "0x%llx", value);
         return text;
       }
       return hexBytes(bytes);

@@ -7,8 +7,10 @@
 
 namespace orvreg {
 
-// REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD or REG_BINARY by name
-// (any case); false for another name.
+// The types reg.exe writes, by name (any case): REG_SZ, REG_EXPAND_SZ,
+// REG_MULTI_SZ, REG_DWORD (also as REG_DWORD_LITTLE_ENDIAN),
+// REG_DWORD_BIG_ENDIAN, REG_QWORD, REG_BINARY and REG_NONE (stored as
+// text); false for another name.
 bool typeFromName(const WString& name, DWORD* type);
 const char* typeName(DWORD type);
 

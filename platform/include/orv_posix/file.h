@@ -58,8 +58,14 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
 // Synchronous only: lpOverlapped must be null.
 BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
                LPOVERLAPPED lpOverlapped);
+// Synchronous only: lpOverlapped must be null. At the end of the file the
+// call succeeds with 0 bytes read.
+BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+              LPOVERLAPPED lpOverlapped);
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod);
 
+// MOVEFILE_WRITE_THROUGH returns only when the file's data and the rename
+// are on disk: the file is flushed before the rename and its folder after.
 BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
 BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 BOOL DeleteFileW(LPCWSTR lpFileName);

@@ -83,6 +83,23 @@ DWORD noModuleFileName(DWORD error) {
   return 0;
 }
 
+// Flushes what the path names to disk; false with errno set.
+bool syncPath(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return synced;
+}
+
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 std::shared_ptr<FileObject> fileOf(HANDLE handle) { return orv_posix::lookupHandleAs<FileObject>(handle); }
 
 }  // namespace
@@ -147,6 +164,25 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDW
   return TRUE;
 }
 
+BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+              LPOVERLAPPED lpOverlapped) {
+  ErrnoKeeper keepErrno;
+  if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = 0;
+  if (lpOverlapped != nullptr || (lpBuffer == nullptr && nNumberOfBytesToRead != 0))
+    return failWith(ERROR_INVALID_PARAMETER);
+  std::shared_ptr<FileObject> file = fileOf(hFile);
+  if (!file) return FALSE;
+  for (;;) {
+    const ssize_t result = ::read(file->fd(), lpBuffer, nNumberOfBytesToRead);
+    if (result >= 0) {
+      if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = static_cast<DWORD>(result);
+      return TRUE;
+    }
+    if (errno == EINTR) continue;
+    return failWith(errno == EBADF ? ERROR_ACCESS_DENIED : win32ErrorFromErrno(errno));
+  }
+}
+
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
   ErrnoKeeper keepErrno;
   std::shared_ptr<FileObject> file = fileOf(hFile);
@@ -192,10 +228,13 @@ BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlag
     if ((dwFlags & MOVEFILE_REPLACE_EXISTING) == 0) return failWith(ERROR_ALREADY_EXISTS);
     if (S_ISDIR(target.st_mode) || S_ISDIR(source.st_mode)) return failWith(ERROR_ACCESS_DENIED);
   }
+  const bool writeThrough = (dwFlags & MOVEFILE_WRITE_THROUGH) != 0;
+  if (writeThrough && S_ISREG(source.st_mode) && !syncPath(from, O_RDONLY)) return failWith(win32ErrorFromErrno(errno, from));
   const int result = (dwFlags & MOVEFILE_REPLACE_EXISTING) != 0
                          ? ::rename(from.c_str(), to.c_str())
                          : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
   if (result != 0) return failWith(errno == EEXIST ? ERROR_ALREADY_EXISTS : win32ErrorFromErrno(errno, to));
+  if (writeThrough && !syncPath(folderOf(to), O_RDONLY | O_DIRECTORY)) return failWith(win32ErrorFromErrno(errno, to));
   return TRUE;
 }
 
