@@ -1,5 +1,6 @@
 #include "orv_logging_output_text.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "orv_log_globals.h"
@@ -145,37 +146,6 @@ const WCHAR* logFileOf(CORVLogRecord& record) {
   return record.getLogFile();
 }
 
-// Opens the log file for appending: each line lands whole at the end, even
-// with other processes writing. A file this call creates starts with the
-// byte-order mark; its folder (one level) is created first.
-HANDLE openLogFile(const WCHAR* path, bool requireRootedPath) {
-  const size_t length = wcslen(path);
-  if (length >= kPathLimitChars || (requireRootedPath && !orv_platform::isRootedPath(path)))
-    return INVALID_HANDLE_VALUE;
-  const DWORD access = FILE_APPEND_DATA;
-  const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
-  // An existing file has its folder: only a missing one needs the folder made.
-  // Append access writes at the end whatever the file pointer says, so the
-  // pointer is never moved there.
-  HANDLE file = CreateFileW(path, access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) return file;
-  if (const WCHAR* separator = wcsrchr(path, orv_platform::kPathSeparator)) {
-    WCHAR folder[kPathLimitChars];
-    const size_t folderLength = static_cast<size_t>(separator - path) + 1;
-    for (size_t i = 0; i < folderLength; ++i) folder[i] = path[i];
-    folder[folderLength] = 0;
-    CreateDirectoryW(folder, nullptr);
-  }
-  file = CreateFileW(path, access, sharing, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return file;
-  // Another process may have created it between the two opens.
-  if (GetLastError() != ERROR_ALREADY_EXISTS) {
-    DWORD written = 0;
-    WriteFile(file, &kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr);
-  }
-  return file;
-}
-
 DWORD appendLine(HANDLE file, const LogLine& line, size_t length) {
   DWORD written = 0;
   WriteFile(file, line.text(), static_cast<DWORD>(length * sizeof(WCHAR)), &written, nullptr);
@@ -207,6 +177,54 @@ void numberedName(const WCHAR* path, ULONG number, WCHAR* name, size_t chars) {
 }
 
 bool fileExists(const WCHAR* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+
+// Puts a new log, holding only the byte-order mark, in place unless one is
+// there already: it is written under a name of this process's own and then
+// renamed without replacing, so that no other process can append before
+// the mark.
+void createLogFile(const WCHAR* path) {
+  static std::atomic<unsigned long> counter{0};
+  WCHAR suffix[48];
+  wsprintfW(suffix, ORV_W(".%lu.%lu.new"), static_cast<unsigned long>(GetCurrentProcessId()), ++counter);
+  WCHAR fresh[kPathLimitChars + 48];
+  suffixedName(path, suffix, fresh, sizeof(fresh) / sizeof(fresh[0]));
+  HANDLE file = CreateFileW(fresh, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  const bool marked = WriteFile(file, &kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr) &&
+                      written == sizeof(kByteOrderMark);
+  CloseHandle(file);
+  if (!marked || !MoveFileExW(fresh, path, 0)) DeleteFileW(fresh);
+}
+
+// Opens the log file for appending: each line lands whole at the end, even
+// with other processes writing. A missing file is created with the
+// byte-order mark first; its folder (one level) is created first.
+HANDLE openLogFile(const WCHAR* path, bool requireRootedPath) {
+  const size_t length = wcslen(path);
+  if (length >= kPathLimitChars || (requireRootedPath && !orv_platform::isRootedPath(path)))
+    return INVALID_HANDLE_VALUE;
+  const DWORD access = FILE_APPEND_DATA;
+  const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  // An existing file has its folder: only a missing one needs the folder made.
+  // Append access writes at the end whatever the file pointer says, so the
+  // pointer is never moved there.
+  HANDLE file = CreateFileW(path, access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) return file;
+  if (const WCHAR* separator = wcsrchr(path, orv_platform::kPathSeparator)) {
+    WCHAR folder[kPathLimitChars];
+    const size_t folderLength = static_cast<size_t>(separator - path) + 1;
+    for (size_t i = 0; i < folderLength; ++i) folder[i] = path[i];
+    folder[folderLength] = 0;
+    CreateDirectoryW(folder, nullptr);
+  }
+  // A rotation may move the new file away before it opens: try again once.
+  for (int attempt = 0; attempt < 2 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    createLogFile(path);
+    file = CreateFileW(path, access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  return file;
+}
 
 // Rotation is serialised across processes by an exclusive lock on
 // "<path>.lock" beside the log, and between this process's threads by a

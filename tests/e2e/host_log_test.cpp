@@ -186,17 +186,18 @@ std::vector<std::filesystem::path> filesOldestFirst(const std::filesystem::path&
 }
 
 // Checks every file of the log: whole lines only, none over the limit by more
-// than its longest line; returns all lines, oldest first.
-std::vector<std::string> checkedHistory(const std::filesystem::path& log, size_t limitBytes) {
+// than `slackLines` of its longest line; returns all lines, oldest first.
+std::vector<std::string> checkedHistory(const std::filesystem::path& log, size_t limitBytes, size_t slackLines = 1) {
   std::vector<std::string> history;
   for (const std::filesystem::path& file : filesOldestFirst(log)) {
     const std::vector<std::string> lines = logLines(file);
     EXPECT_FALSE(lines.empty()) << file;
-    EXPECT_EQ(countMatching(lines, "^<[^>]+>: <[A-Z_]+> <pwm_host_[a-z]> .*$"), lines.size())
-        << file << ": a line was cut or interleaved";
+    const std::regex whole("^<[^>]+>: <[A-Z_]+> <pwm_host_[a-z]> .*$");
+    for (const std::string& line : lines)
+      EXPECT_TRUE(std::regex_search(line, whole)) << file << ": a line was cut or interleaved: " << line;
     size_t longest = 0;
     for (const std::string& line : lines) longest = std::max(longest, (line.size() + 2) * 2);
-    EXPECT_LE(std::filesystem::file_size(file), limitBytes + longest) << file;
+    EXPECT_LE(std::filesystem::file_size(file), limitBytes + slackLines * longest) << file;
     history.insert(history.end(), lines.begin(), lines.end());
   }
   return history;
@@ -265,11 +266,18 @@ TEST_F(HostLogRotationTest, ConcurrentHostsLoseNoLine) {
   limitFiles(4);
   const std::vector<std::string> hosts = {"pwm_host_a", "pwm_host_b", "pwm_host_c", "pwm_host_d"};
   constexpr int kResets = 150;
+  // Every copy is closed before any host starts: a child that inherits a
+  // copy still open for writing would make its exec fail (text file busy).
+  std::vector<std::string> programs;
+  for (const std::string& host : hosts) programs.push_back(hostNamed(host));
   std::vector<std::thread> running;
-  for (const std::string& host : hosts)
-    running.emplace_back([this, program = hostNamed(host)] { runHost(resetFrames(kResets), program); });
+  for (const std::string& program : programs)
+    running.emplace_back([this, program] { runHost(resetFrames(kResets), program); });
   for (std::thread& thread : running) thread.join();
-  const std::vector<std::string> history = checkedHistory(logFile(), 4096);
+  // A host held up between its size check and its unlocked append adds its
+  // line to the file it checked, even if another host has rotated it since:
+  // with four hosts on a loaded machine, a line or two more.
+  const std::vector<std::string> history = checkedHistory(logFile(), 4096, 3);
   EXPECT_GE(filesOldestFirst(logFile()).size(), 20u);
   for (const std::string& host : hosts) EXPECT_EQ(resetTrail(history, host), alternating(kResets)) << host;
 }
