@@ -183,9 +183,10 @@ bool fileExists(const WCHAR* path) { return GetFileAttributesW(path) != INVALID_
 // renamed without replacing, so that no other process can append before
 // the mark.
 void createLogFile(const WCHAR* path) {
-  static std::atomic<unsigned long> counter{0};
+  static std::atomic<ULONG> counter{0};
   WCHAR suffix[48];
-  wsprintfW(suffix, ORV_W(".%lu.%lu.new"), static_cast<unsigned long>(GetCurrentProcessId()), ++counter);
+  const ULONG process = GetCurrentProcessId();
+  wsprintfW(suffix, ORV_W(".%lu.%lu.new"), process, static_cast<ULONG>(++counter));
   WCHAR fresh[kPathLimitChars + 48];
   suffixedName(path, suffix, fresh, sizeof(fresh) / sizeof(fresh[0]));
   HANDLE file = CreateFileW(fresh, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -207,7 +207,8 @@ std::vector<std::string> checkedHistory(const std::filesystem::path& log, size_t
 std::string resetTrail(const std::vector<std::string>& history, const std::string& host) {
   std::string trail;
   for (const std::string& line : resetLines(history))
-    if (line.find("<" + host + ">") != std::string::npos) trail += line.find("<ENTRY>") != std::string::npos ? 'N' : 'X';
+    if (line.find("<" + host + ">") != std::string::npos)
+      trail += line.find("<ENTRY>") != std::string::npos ? 'N' : 'X';
   return trail;
 }
 
