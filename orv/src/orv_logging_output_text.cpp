@@ -1,5 +1,6 @@
 #include "orv_logging_output_text.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "orv_log_globals.h"
@@ -19,13 +20,6 @@ struct ResultTokens {
 };
 const ResultTokens kLineTokens = {ORV_W("<Passed> "), ORV_W("<Failed> "), ORV_W("<Failed Logical Result> ")};
 const ResultTokens kCompactTokens = {ORV_W("<Passed>"), ORV_W("<Failed>"), ORV_W("<Failed Comparison>")};
-
-// Rotation renames files that other writes of this process may be about to
-// open: one thread at a time counts and rotates.
-std::mutex& rotationLock() {
-  static std::mutex* lock = new std::mutex();  // outlives static destructors that may still log
-  return *lock;
-}
 
 const WCHAR* levelName(ULONG type) {
   switch (type) {
@@ -152,15 +146,67 @@ const WCHAR* logFileOf(CORVLogRecord& record) {
   return record.getLogFile();
 }
 
+DWORD appendLine(HANDLE file, const LogLine& line, size_t length) {
+  DWORD written = 0;
+  WriteFile(file, line.text(), static_cast<DWORD>(length * sizeof(WCHAR)), &written, nullptr);
+  return written;
+}
+
+// The file's real size, whoever wrote it; 0 when it cannot be told.
+uint64_t sizeOf(HANDLE file) {
+  LONG high = 0;
+  SetLastError(ERROR_SUCCESS);
+  const DWORD low = SetFilePointer(file, 0, &high, FILE_END);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS) return 0;
+  return (static_cast<uint64_t>(static_cast<DWORD>(high)) << 32) | low;
+}
+
+// "<path><suffix>"
+void suffixedName(const WCHAR* path, const WCHAR* suffix, WCHAR* name, size_t chars) {
+  size_t length = 0;
+  for (const WCHAR* part : {path, suffix})
+    for (; *part != 0 && length + 1 < chars; ++part) name[length++] = *part;
+  name[length] = 0;
+}
+
+// "<path>.<n>"
+void numberedName(const WCHAR* path, ULONG number, WCHAR* name, size_t chars) {
+  WCHAR suffix[16];
+  wsprintfW(suffix, ORV_W(".%lu"), number);
+  suffixedName(path, suffix, name, chars);
+}
+
+bool fileExists(const WCHAR* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+
+// Puts a new log, holding only the byte-order mark, in place unless one is
+// there already: it is written under a name of this process's own and then
+// renamed without replacing, so that no other process can append before
+// the mark.
+void createLogFile(const WCHAR* path) {
+  static std::atomic<ULONG> counter{0};
+  WCHAR suffix[48];
+  const ULONG process = GetCurrentProcessId();
+  wsprintfW(suffix, ORV_W(".%lu.%lu.new"), process, static_cast<ULONG>(++counter));
+  WCHAR fresh[kPathLimitChars + 48];
+  suffixedName(path, suffix, fresh, sizeof(fresh) / sizeof(fresh[0]));
+  HANDLE file = CreateFileW(fresh, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  const bool marked = WriteFile(file, &kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr) &&
+                      written == sizeof(kByteOrderMark);
+  CloseHandle(file);
+  if (!marked || !MoveFileExW(fresh, path, 0)) DeleteFileW(fresh);
+}
+
 // Opens the log file for appending: each line lands whole at the end, even
-// with other processes writing. A file this call creates starts with the
-// byte-order mark; its folder (one level) is created first.
+// with other processes writing. A missing file is created with the
+// byte-order mark first; its folder (one level) is created first.
 HANDLE openLogFile(const WCHAR* path, bool requireRootedPath) {
   const size_t length = wcslen(path);
   if (length >= kPathLimitChars || (requireRootedPath && !orv_platform::isRootedPath(path)))
     return INVALID_HANDLE_VALUE;
   const DWORD access = FILE_APPEND_DATA;
-  const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   // An existing file has its folder: only a missing one needs the folder made.
   // Append access writes at the end whatever the file pointer says, so the
   // pointer is never moved there.
@@ -173,59 +219,119 @@ HANDLE openLogFile(const WCHAR* path, bool requireRootedPath) {
     folder[folderLength] = 0;
     CreateDirectoryW(folder, nullptr);
   }
-  file = CreateFileW(path, access, sharing, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return file;
-  // Another process may have created it between the two opens.
-  if (GetLastError() != ERROR_ALREADY_EXISTS) {
-    DWORD written = 0;
-    WriteFile(file, &kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr);
+  // A rotation may move the new file away before it opens: try again once.
+  for (int attempt = 0; attempt < 2 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    createLogFile(path);
+    file = CreateFileW(path, access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
   return file;
 }
 
-DWORD appendLine(HANDLE file, LogLine& line) {
-  const size_t length = line.finish();
-  DWORD written = 0;
-  WriteFile(file, line.text(), static_cast<DWORD>(length * sizeof(WCHAR)), &written, nullptr);
-  CloseHandle(file);
-  return written;
-}
+// Rotation is serialised across processes by an exclusive lock on
+// "<path>.lock" beside the log, and between this process's threads by a
+// mutex first. A holder that keeps the lock longer than kLockPatienceMs (a
+// stopped process) costs the others their rotation, never their line.
+class RotationLock {
+ public:
+  explicit RotationLock(const WCHAR* logPath) : m_guard(mutex()) {
+    WCHAR name[kPathLimitChars + 16];
+    suffixedName(logPath, ORV_W(".lock"), name, sizeof(name) / sizeof(name[0]));
+    m_hFile = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (m_hFile == INVALID_HANDLE_VALUE) return;
+    DWORD pauseMs = 1;
+    for (DWORD waitedMs = 0;; waitedMs += pauseMs, pauseMs = pauseMs < 16 ? pauseMs * 2 : pauseMs) {
+      OVERLAPPED whole{};
+      if (LockFileEx(m_hFile, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
+        m_bHeld = true;
+        return;
+      }
+      if (GetLastError() != ERROR_LOCK_VIOLATION || waitedMs >= kLockPatienceMs) return;
+      Sleep(pauseMs);
+    }
+  }
+  ~RotationLock() {
+    if (m_hFile == INVALID_HANDLE_VALUE) return;
+    if (m_bHeld) {
+      OVERLAPPED whole{};
+      UnlockFileEx(m_hFile, 0, MAXDWORD, MAXDWORD, &whole);
+    }
+    CloseHandle(m_hFile);
+  }
+  RotationLock(const RotationLock&) = delete;
+  RotationLock& operator=(const RotationLock&) = delete;
+  bool held() const { return m_bHeld; }
 
-// "<path>.<n>"
-void numberedName(const WCHAR* path, ULONG number, WCHAR* name, size_t chars) {
-  WCHAR suffix[16];
-  wsprintfW(suffix, ORV_W(".%lu"), number);
-  size_t length = 0;
-  for (const WCHAR* part : {path, static_cast<const WCHAR*>(suffix)})
-    for (; *part != 0 && length + 1 < chars; ++part) name[length++] = *part;
-  name[length] = 0;
-}
+ private:
+  static constexpr DWORD kLockPatienceMs = 5000;
+  static std::mutex& mutex() {
+    static std::mutex* lock = new std::mutex();  // outlives static destructors that may still log
+    return *lock;
+  }
 
-// Shifts "<path>.n" to "<path>.n+1" from the highest down, the highest kept
-// number being overwritten by its predecessor, then moves the log to ".1".
-void rotate(const WCHAR* path) {
+  std::lock_guard<std::mutex> m_guard;
+  HANDLE m_hFile = INVALID_HANDLE_VALUE;
+  bool m_bHeld = false;
+};
+
+// Under the rotation lock: moves every numbered file up by one, from the
+// first missing number (or the limit, whose file the one below overwrites)
+// down to ".1", then the log to ".1". Files rotated by any process keep
+// their order, and none is replaced while a lower number is free.
+void rotate(const WCHAR* path, ULONG maxFiles) {
   WCHAR from[kPathLimitChars + 16];
   WCHAR to[kPathLimitChars + 16];
-  const ULONG maxFiles = g_ulMaxLogFileNum;
-  // Files above the limit were never made by this process: start at it.
-  ULONG n = g_ulLogRotations < maxFiles ? static_cast<ULONG>(g_ulLogRotations) : maxFiles;
-  for (; n >= 1; --n) {
-    if (n == maxFiles) continue;
-    numberedName(path, n, from, sizeof(from) / sizeof(from[0]));
-    numberedName(path, n + 1, to, sizeof(to) / sizeof(to[0]));
+  const size_t chars = sizeof(from) / sizeof(from[0]);
+  ULONG top = 1;
+  for (; top < maxFiles; ++top) {
+    numberedName(path, top, to, chars);
+    if (!fileExists(to)) break;
+  }
+  for (ULONG n = top; n > 1; --n) {
+    numberedName(path, n - 1, from, chars);
+    numberedName(path, n, to, chars);
     MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING);
   }
-  numberedName(path, 1, to, sizeof(to) / sizeof(to[0]));
+  numberedName(path, 1, to, chars);
   MoveFileExW(path, to, MOVEFILE_REPLACE_EXISTING);
   ++g_ulLogRotations;
   g_ulLogBytesWritten = 0;
 }
 
-void countAndRotate(const WCHAR* path, DWORD written) {
-  std::lock_guard<std::mutex> guard(rotationLock());
-  g_ulLogBytesWritten += written;
-  const ULONG maxSize = g_ulMaxLogFileSize;
-  if (maxSize != 0 && g_ulMaxLogFileNum != 0 && g_ulLogBytesWritten / 1024 > maxSize) rotate(path);
+// Appends a full line and keeps the file within "MaxLogFileSize" kilobytes
+// by at most a line. A line that leaves the file well below the limit is
+// appended without a lock; one that may cross it is appended under the
+// rotation lock, which re-reads the size, rotates a file that is already
+// over (another process crossed it) before appending, and the file that this
+// line takes over the limit after. The margin of one more line keeps racing
+// unlocked appends within the bound too.
+bool appendFullLine(const WCHAR* path, LogLine& line) {
+  const ULONG maxFiles = g_ulMaxLogFileNum;
+  const uint64_t limit = maxFiles != 0 ? static_cast<uint64_t>(g_ulMaxLogFileSize) * 1024 : 0;
+  const size_t length = line.finish();
+  const uint64_t lineBytes = length * sizeof(WCHAR);
+  HANDLE file = openLogFile(path, true);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  if (limit == 0 || sizeOf(file) + 2 * lineBytes <= limit) {
+    g_ulLogBytesWritten += appendLine(file, line, length);
+    CloseHandle(file);
+    return true;
+  }
+  CloseHandle(file);
+  RotationLock lock(path);
+  file = openLogFile(path, true);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  if (lock.held() && sizeOf(file) > limit) {
+    CloseHandle(file);
+    rotate(path, maxFiles);
+    file = openLogFile(path, true);
+    if (file == INVALID_HANDLE_VALUE) return false;
+  }
+  g_ulLogBytesWritten += appendLine(file, line, length);
+  const uint64_t size = sizeOf(file);
+  CloseHandle(file);
+  if (lock.held() && size > limit) rotate(path, maxFiles);
+  return true;
 }
 
 // The full line counts its bytes and rotates; the compact one neither
@@ -234,16 +340,19 @@ bool appendRecord(CORVLogRecord& record, bool fullLine) noexcept {
   try {
     const WCHAR* path = logFileOf(record);
     if (path == nullptr) return false;
-    HANDLE file = openLogFile(path, fullLine);
-    if (file == INVALID_HANDLE_VALUE) return false;
     LogLine line;
     appendHeader(line, record);
     if (fullLine) appendClassAndMethod(line, record);
     appendMessage(line, record);
     appendResult(line, record, fullLine ? kLineTokens : kCompactTokens);
-    if (fullLine) appendSourcePosition(line, record);
-    const DWORD written = appendLine(file, line);
-    if (fullLine) countAndRotate(path, written);
+    if (fullLine) {
+      appendSourcePosition(line, record);
+      return appendFullLine(path, line);
+    }
+    HANDLE file = openLogFile(path, false);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    appendLine(file, line, line.finish());
+    CloseHandle(file);
     return true;
   } catch (...) {
     return false;

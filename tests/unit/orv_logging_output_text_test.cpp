@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
+#include <thread>
 
 #include "log_test_support.h"
 #include "orv_log_globals.h"
@@ -88,6 +90,21 @@ class TextOutputTest : public ::testing::Test {
     const std::vector<std::string> lines = readLogLines(folder_.path() / "one.log");
     if (lines.size() != 1) return "<" + std::to_string(lines.size()) + " lines>";
     return withoutStamp(lines[0]);
+  }
+
+  // A record whose message starts with its sequence number, padded to 200 characters.
+  void writeNumbered(const WString& path, int sequence) {
+    const std::string message = std::to_string(sequence) + std::string(200, 'p');
+    RecordSpec spec;
+    spec.message = message.c_str();
+    CORVLogRecord record = makeRecord(spec, path);
+    EXPECT_TRUE(CORVLoggingOutputText().write(record));
+  }
+
+  static int firstSequenceIn(const std::filesystem::path& file) {
+    const std::vector<std::string> lines = readLogLines(file);
+    if (lines.empty()) return -1;
+    return std::atoi(lines[0].c_str() + lines[0].find('"') + 1);
   }
 
   ScratchFolder folder_;
@@ -247,44 +264,31 @@ TEST_F(TextOutputTest, CutsLongLinesAt1024CharactersEndingInCrLf) {
 }
 
 // With "MaxLogFileSize" 1 and "MaxLogFileNum" 2: a rotation follows the write
-// that passes 2047 bytes; the third overwrites ".2" with ".1".
+// that takes the file past 1024 bytes; the third overwrites ".2" with ".1".
 TEST_F(TextOutputTest, RotatesBySizeKeepingMaxLogFileNumFiles) {
   g_ulMaxLogFileSize = 1;
   g_ulMaxLogFileNum = 2;
   const std::filesystem::path log = folder_.path() / "rot.log";
   const WString path = folder_.wide("rot.log");
-  CORVLoggingOutputText output;
-  const std::string padding(200, 'p');
   int sequence = 0;
   auto writeUntilRotation = [&]() {
     const ULONG rotations = g_ulLogRotations;
     int written = 0;
     while (g_ulLogRotations == rotations && written < 100) {
-      const std::string message = std::to_string(sequence++) + padding;
-      RecordSpec spec;
-      spec.message = message.c_str();
-      CORVLogRecord record = makeRecord(spec, path);
-      EXPECT_TRUE(output.write(record));
+      writeNumbered(path, sequence++);
       ++written;
     }
     return written;
   };
-  auto firstSequenceIn = [](const std::filesystem::path& file) {
-    const std::vector<std::string> lines = readLogLines(file);
-    if (lines.empty()) return -1;
-    const size_t quote = lines[0].find('"');
-    return std::atoi(lines[0].c_str() + quote + 1);
-  };
   auto withSuffix = [&](const char* suffix) { return std::filesystem::path(log.string() + suffix); };
 
   const int perFile = writeUntilRotation();
-  // The rotation came with the line that passed 2047 bytes, not before.
+  // The rotation came with the line that passed 1024 bytes, not before.
   const std::vector<std::string> rotated = readLogLines(withSuffix(".1"));
   ASSERT_EQ(rotated.size(), static_cast<size_t>(perFile));
-  size_t bytes = 0;
-  for (const std::string& line : rotated) bytes += (line.size() + 2) * 2;
-  EXPECT_GE(bytes, 2048u);
-  EXPECT_LT(bytes - (rotated.back().size() + 2) * 2, 2048u);
+  const size_t bytes = std::filesystem::file_size(withSuffix(".1"));
+  EXPECT_GT(bytes, 1024u);
+  EXPECT_LE(bytes - (rotated.back().size() + 2) * 2, 1024u);
   EXPECT_FALSE(std::filesystem::exists(log));
   EXPECT_EQ(firstSequenceIn(withSuffix(".1")), 0);
   EXPECT_EQ(g_ulLogBytesWritten, 0u);
@@ -300,6 +304,66 @@ TEST_F(TextOutputTest, RotatesBySizeKeepingMaxLogFileNumFiles) {
   EXPECT_EQ(g_ulLogRotations, 3u);
   // Every line of the first file starts after the mark: the files are whole.
   EXPECT_EQ(readLogLines(withSuffix(".1")).size(), static_cast<size_t>(perFile));
+}
+
+// A new process (its counters at 0) finds the files that earlier ones left:
+// its first rotation moves them all up instead of replacing ".1", and it
+// rotates a log that others filled although it wrote little itself.
+TEST_F(TextOutputTest, RotationKeepsTheHistoryOfEarlierProcesses) {
+  g_ulMaxLogFileSize = 1;
+  g_ulMaxLogFileNum = 1000;
+  const std::filesystem::path log = folder_.path() / "hist.log";
+  const WString path = folder_.wide("hist.log");
+  auto withNumber = [&](int n) { return std::filesystem::path(log.string() + "." + std::to_string(n)); };
+  int sequence = 0;
+  for (int process = 0; process < 3; ++process) {
+    g_ulLogRotations = 0;
+    g_ulLogBytesWritten = 0;
+    for (int i = 0; i < 5; ++i) writeNumbered(path, sequence++);
+  }
+  std::vector<int> found;
+  int files = 0;
+  while (std::filesystem::exists(withNumber(files + 1))) ++files;
+  for (int n = files; n >= 1; --n) {
+    const std::vector<std::string> lines = readLogLines(withNumber(n));
+    EXPECT_LE(std::filesystem::file_size(withNumber(n)) - (lines.back().size() + 2) * 2, 1024u) << n;
+    for (const std::string& line : lines) found.push_back(std::atoi(line.c_str() + line.find('"') + 1));
+  }
+  for (const std::string& line : readLogLines(log)) found.push_back(std::atoi(line.c_str() + line.find('"') + 1));
+  EXPECT_GE(files, 5);
+  std::vector<int> expected(static_cast<size_t>(sequence));
+  for (int i = 0; i < sequence; ++i) expected[static_cast<size_t>(i)] = i;
+  EXPECT_EQ(found, expected) << "every line once, oldest in the highest file";
+}
+
+// Rotation waits for the lock on "<log>.lock" that another process holds,
+// then re-reads the size; the line itself is never held back or lost.
+TEST_F(TextOutputTest, RotationWaitsForTheLockBesideTheLog) {
+  g_ulMaxLogFileSize = 1;
+  g_ulMaxLogFileNum = 5;
+  const std::filesystem::path log = folder_.path() / "locked.log";
+  const WString path = folder_.wide("locked.log");
+  writeNumbered(path, 0);
+  ASSERT_EQ(g_ulLogRotations, 0u);
+  std::ofstream(log, std::ios::binary | std::ios::app) << std::string(1100, 'x');  // another process's bytes
+
+  HANDLE lockFile = CreateFileW(folder_.wide("locked.log.lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+  ASSERT_NE(lockFile, INVALID_HANDLE_VALUE);
+  OVERLAPPED whole{};
+  ASSERT_TRUE(LockFileEx(lockFile, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole));
+  std::thread writer([&] { writeNumbered(path, 1); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(std::filesystem::exists(log.string() + ".1")) << "rotated without the lock";
+  EXPECT_TRUE(UnlockFileEx(lockFile, 0, MAXDWORD, MAXDWORD, &whole));
+  CloseHandle(lockFile);
+  writer.join();
+  EXPECT_EQ(g_ulLogRotations, 1u);
+  // The file was over the limit before the line: it went to ".1" whole and
+  // the line starts the new log.
+  EXPECT_EQ(firstSequenceIn(log.string() + ".1"), 0);
+  EXPECT_EQ(firstSequenceIn(log), 1);
 }
 
 TEST_F(TextOutputTest, ZeroLimitsDisableRotation) {

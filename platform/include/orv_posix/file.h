@@ -43,7 +43,19 @@ struct SECURITY_ATTRIBUTES {
   BOOL bInheritHandle;
 };
 typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
-struct OVERLAPPED;
+// Only the offset of a byte-range lock is read (LockFileEx); I/O is synchronous.
+struct OVERLAPPED {
+  ULONG_PTR Internal;
+  ULONG_PTR InternalHigh;
+  union {
+    struct {
+      DWORD Offset;
+      DWORD OffsetHigh;
+    };
+    PVOID Pointer;
+  };
+  HANDLE hEvent;
+};
 typedef OVERLAPPED* LPOVERLAPPED;
 
 // Access FILE_APPEND_DATA without FILE_WRITE_DATA (or GENERIC_WRITE) makes
@@ -74,3 +86,27 @@ BOOL DeleteFileW(LPCWSTR lpFileName);
 // does not fit is cut to nSize - 1 characters and terminated; the function
 // then returns nSize with ERROR_INSUFFICIENT_BUFFER (Windows Vista and later).
 DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
+
+#define LOCKFILE_FAIL_IMMEDIATELY 0x00000001u
+#define LOCKFILE_EXCLUSIVE_LOCK 0x00000002u
+#ifndef MAXDWORD
+#define MAXDWORD 0xFFFFFFFFu
+#endif
+#define ERROR_NOT_LOCKED 158L
+
+// Byte-range locks over open file description locks (F_OFD_SETLK): like
+// Windows', they belong to the handle, so two handles conflict even within
+// one process, and closing the handle releases them. The range starts at
+// lpOverlapped's offset; a range reaching past the largest file offset (the
+// whole file: 0, MAXDWORD, MAXDWORD) locks to the end of every file. Unlike
+// Windows they are advisory: reads and writes through other handles go on.
+// A conflicting lock waits, or fails at once with ERROR_LOCK_VIOLATION under
+// LOCKFILE_FAIL_IMMEDIATELY. Synchronous only: the call returns once it is
+// decided. A shared lock needs a handle opened for reading, an exclusive one
+// a handle opened for writing, or the call fails with ERROR_ACCESS_DENIED.
+BOOL LockFileEx(HANDLE hFile, DWORD dwFlags, DWORD dwReserved, DWORD nNumberOfBytesToLockLow,
+                DWORD nNumberOfBytesToLockHigh, LPOVERLAPPED lpOverlapped);
+// Releases the range as locked. A range that holds no lock of this handle
+// succeeds here, where Windows reports ERROR_NOT_LOCKED.
+BOOL UnlockFileEx(HANDLE hFile, DWORD dwReserved, DWORD nNumberOfBytesToUnlockLow, DWORD nNumberOfBytesToUnlockHigh,
+                  LPOVERLAPPED lpOverlapped);

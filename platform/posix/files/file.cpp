@@ -288,3 +288,55 @@ DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
   wide.copy(lpFilename, length + 1);
   return length;
 }
+
+namespace {
+
+// The Win32 byte range as an open file description lock: a range reaching
+// past the largest offset runs to the end of every file (l_len 0).
+bool lockRangeOf(DWORD lengthLow, DWORD lengthHigh, const OVERLAPPED* overlapped, struct flock& lock) {
+  const uint64_t offset = (static_cast<uint64_t>(overlapped->OffsetHigh) << 32) | overlapped->Offset;
+  const uint64_t length = (static_cast<uint64_t>(lengthHigh) << 32) | lengthLow;
+  constexpr uint64_t kLargestOffset = static_cast<uint64_t>(INT64_MAX);
+  if (offset > kLargestOffset) return false;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = static_cast<off_t>(offset);
+  lock.l_len = length > kLargestOffset - offset ? 0 : static_cast<off_t>(length);
+  return true;
+}
+
+}  // namespace
+
+BOOL LockFileEx(HANDLE hFile, DWORD dwFlags, DWORD, DWORD nNumberOfBytesToLockLow, DWORD nNumberOfBytesToLockHigh,
+                LPOVERLAPPED lpOverlapped) {
+  ErrnoKeeper keepErrno;
+  if (lpOverlapped == nullptr) return failWith(ERROR_INVALID_PARAMETER);
+  std::shared_ptr<FileObject> file = fileOf(hFile);
+  if (!file) return FALSE;
+  if (nNumberOfBytesToLockLow == 0 && nNumberOfBytesToLockHigh == 0) return TRUE;  // Windows locks nothing either
+  struct flock lock {};
+  if (!lockRangeOf(nNumberOfBytesToLockLow, nNumberOfBytesToLockHigh, lpOverlapped, lock))
+    return failWith(ERROR_INVALID_PARAMETER);
+  lock.l_type = (dwFlags & LOCKFILE_EXCLUSIVE_LOCK) != 0 ? F_WRLCK : F_RDLCK;
+  const int command = (dwFlags & LOCKFILE_FAIL_IMMEDIATELY) != 0 ? F_OFD_SETLK : F_OFD_SETLKW;
+  while (fcntl(file->fd(), command, &lock) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EACCES) return failWith(ERROR_LOCK_VIOLATION);
+    return failWith(errno == EBADF ? ERROR_ACCESS_DENIED : win32ErrorFromErrno(errno));
+  }
+  return TRUE;
+}
+
+BOOL UnlockFileEx(HANDLE hFile, DWORD, DWORD nNumberOfBytesToUnlockLow, DWORD nNumberOfBytesToUnlockHigh,
+                  LPOVERLAPPED lpOverlapped) {
+  ErrnoKeeper keepErrno;
+  if (lpOverlapped == nullptr) return failWith(ERROR_INVALID_PARAMETER);
+  std::shared_ptr<FileObject> file = fileOf(hFile);
+  if (!file) return FALSE;
+  if (nNumberOfBytesToUnlockLow == 0 && nNumberOfBytesToUnlockHigh == 0) return TRUE;
+  struct flock lock {};
+  if (!lockRangeOf(nNumberOfBytesToUnlockLow, nNumberOfBytesToUnlockHigh, lpOverlapped, lock))
+    return failWith(ERROR_NOT_LOCKED);
+  lock.l_type = F_UNLCK;
+  if (fcntl(file->fd(), F_OFD_SETLK, &lock) != 0) return failWith(win32ErrorFromErrno(errno));
+  return TRUE;
+}
