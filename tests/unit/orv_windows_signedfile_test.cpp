@@ -71,6 +71,11 @@ TEST_F(SignedFileTest, RefusesUntrustedAndBrokenDetachedSignatures) {
       {"garbage_signature", "", false, false, "\"TRUST_E_NOSIGNATURE during verification\""},
       {"truncated_signature", "", false, false, "\"TRUST_E_NOSIGNATURE during verification\""},
       {"other_file", "HALVIK", false, false, "\"TRUST_E_BAD_DIGEST when verifying file signature\""},
+      // Signed by "foreign"; the signer information names its issuer in
+      // other letter case, which an impostor "HALVIK" certificate matches
+      // byte for byte. Only the certificate that verified may vouch.
+      {"case_issuer", "HALVIK", true, false, nullptr},
+      {"case_issuer", "Foreign Signer", true, true, nullptr},
   };
   for (const Verdict& v : verdicts) expectVerdict(v);
 }
