@@ -1,6 +1,7 @@
 #include "orv_windows_signedfile.h"
 
 #include "orv_catch.h"
+#include "orv_platform/trust_anchors.h"
 #include "orv_trace_scope.h"
 
 // initialize and verifySignature, unlike most of the library, pass foreign
@@ -150,7 +151,10 @@ bool CORVSignedFile::verifySignature(const CORVWCharString& strSignerName, bool&
     const HANDLE hFile = heldFile();
     if (hFile == INVALID_HANDLE_VALUE) ORV_THROW_IN_PLACE(CSignatureFileErrorException, ORV_NO_ERROR_CODE, __LINE__);
     TrustCheck check(m_strFilename, hFile);
-    raiseTrustFailure(check.verify(), __LINE__);
+    const LONG trust = check.verify();
+    for (const auto& anchor : orv_platform::takeIgnoredTrustAnchors())
+      CORVIgnoredTrustAnchorException(anchor.c_str(), ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
+    raiseTrustFailure(trust, __LINE__);
     const bool signerFound = strSignerName.getLength() == 0 || chainNamesSigner(check.signer(), strSignerName);
     bSignerFound = signerFound;
     passed = true;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "services_log_fixture.h"
@@ -78,6 +79,29 @@ TEST_F(SignedFileTest, RefusesUntrustedAndBrokenDetachedSignatures) {
       {"case_issuer", "Foreign Signer", true, true, nullptr},
   };
   for (const Verdict& v : verdicts) expectVerdict(v);
+}
+
+// An anchor that a group may write vouches for nothing, and the log says
+// which file was passed over; so does a folder that a group may write.
+TEST_F(SignedFileTest, AnAnchorOthersMayWriteIsIgnoredAndNamed) {
+  const std::filesystem::path trust = std::filesystem::path(std::getenv("ORV_REGISTRY_DIR")) / "trust";
+  const std::filesystem::path anchor = trust / "root.pem";
+  std::filesystem::permissions(anchor, std::filesystem::perms::group_write, std::filesystem::perm_options::add);
+  expectVerdict({"signed", "HALVIK", false, false, "\"Error in call to WinVerifyTrust\" <Error: 0x800b0109>"});
+  EXPECT_TRUE(logged({"<EXCEPTION_BAD>", "\"Trust anchor " + anchor.string() + " ignored"})) << logText();
+
+  std::filesystem::permissions(anchor, std::filesystem::perms::group_write, std::filesystem::perm_options::remove);
+  std::filesystem::permissions(trust, std::filesystem::perms::others_write, std::filesystem::perm_options::add);
+  clearLog();
+  CORVSignedFile file(wideString(signingFixture("signed")));
+  bool found = true;
+  EXPECT_FALSE(file.verifySignature(wideString(std::string("HALVIK")), found));
+  EXPECT_FALSE(found);
+  EXPECT_TRUE(logged({"\"Trust anchor " + trust.string() + " ignored"})) << logText();
+  std::filesystem::permissions(trust, std::filesystem::perms::others_write, std::filesystem::perm_options::remove);
+
+  clearLog();
+  expectVerdict({"signed", "HALVIK", true, true, nullptr});
 }
 
 TEST_F(SignedFileTest, AFolderIsFoundButCannotBeRead) {

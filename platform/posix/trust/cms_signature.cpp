@@ -7,8 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
+#include <vector>
+
+#include "orv_platform/trust_anchors.h"
+#include "text/utf16_text.h"
 
 namespace orv_posix {
 namespace {
@@ -21,6 +27,23 @@ constexpr size_t kMaxSignatureBytes = 1u << 20;
 bool isTrustworthy(const struct stat& info) {
   const bool ownOwner = info.st_uid == 0 || info.st_uid == geteuid();
   return ownOwner && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+struct IgnoredAnchors {
+  std::mutex lock;
+  std::vector<std::string> paths;
+};
+
+IgnoredAnchors& ignoredAnchors() {
+  static IgnoredAnchors* ignored = new IgnoredAnchors();  // outlives static destructors
+  return *ignored;
+}
+
+void ignoreAnchor(const std::string& path) {
+  IgnoredAnchors& ignored = ignoredAnchors();
+  std::lock_guard<std::mutex> guard(ignored.lock);
+  if (std::find(ignored.paths.begin(), ignored.paths.end(), path) == ignored.paths.end())
+    ignored.paths.push_back(path);
 }
 
 bool endsWith(const std::string& text, const std::string& end) {
@@ -81,7 +104,9 @@ X509StorePtr loadTrustAnchors() {
   if (folderFd < 0) return anchors;
   struct stat folderInfo {};
   DIR* listing = nullptr;
-  if (fstat(folderFd, &folderInfo) != 0 || !isTrustworthy(folderInfo) || (listing = fdopendir(folderFd)) == nullptr) {
+  const bool examined = fstat(folderFd, &folderInfo) == 0;
+  if (examined && !isTrustworthy(folderInfo)) ignoreAnchor(trustAnchorFolder());
+  if (!examined || !isTrustworthy(folderInfo) || (listing = fdopendir(folderFd)) == nullptr) {
     close(folderFd);
     return anchors;
   }
@@ -92,6 +117,7 @@ X509StorePtr loadTrustAnchors() {
     if (fd < 0) continue;
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !isTrustworthy(info)) {
+      if (S_ISREG(info.st_mode)) ignoreAnchor(trustAnchorFolder() + "/" + name);
       close(fd);
       continue;
     }
@@ -202,3 +228,15 @@ DWORD trustStatusOf(int verifyError) {
 }
 
 }  // namespace orv_posix
+
+std::vector<std::basic_string<WCHAR>> orv_platform::takeIgnoredTrustAnchors() {
+  orv_posix::IgnoredAnchors& ignored = orv_posix::ignoredAnchors();
+  std::vector<std::string> paths;
+  {
+    std::lock_guard<std::mutex> guard(ignored.lock);
+    paths.swap(ignored.paths);
+  }
+  std::vector<std::basic_string<WCHAR>> names;
+  for (const std::string& path : paths) names.push_back(orv_posix::utf16FromUtf8(path));
+  return names;
+}
