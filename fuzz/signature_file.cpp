@@ -1,6 +1,11 @@
 // Arbitrary bytes as a module's detached signature (FILE.p7s): the trust
-// check and the certificate calls the signer search makes must refuse or
-// accept them without a crash, a leak or a hang.
+// check, through the path and through a held handle, with the verified
+// signer's chain read from the provider state as the signer search reads it,
+// and the certificate calls, must refuse or accept them without a crash, a
+// leak or a hang. The trust folder holds one throw-away root; the seed
+// "accepted" is its "HALVIK" certificate's signature over the module's
+// bytes, so the accepting branch is reached from the start.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -12,6 +17,18 @@
 
 namespace {
 
+const char kTrustAnchor[] =
+    "-----BEGIN CERTIFICATE-----\n"
+    "MIIBbzCCARSgAwIBAgIUfPC6eH+MJnV3THUA+T3g1WBQq5IwCgYIKoZIzj0EAwIw\n"
+    "FDESMBAGA1UEAwwJRnV6eiBSb290MCAXDTI2MTIwODE0MTE0OFoYDzIxMjYxMTE0\n"
+    "MTQxMTQ4WjAUMRIwEAYDVQQDDAlGdXp6IFJvb3QwWTATBgcqhkjOPQIBBggqhkjO\n"
+    "PQMBBwNCAATvC5ZYDB3eN+ySS/PWCF88h8nym8O6P12LJQYY0Sdsx9heNgLCiRCK\n"
+    "ey8afUL1YqdQbEUVM8e4mbGMdYCvbUuIo0IwQDAPBgNVHRMBAf8EBTADAQH/MA4G\n"
+    "A1UdDwEB/wQEAwIBBjAdBgNVHQ4EFgQUWwVW96EkOuebwINCBDghU2Fp2xYwCgYI\n"
+    "KoZIzj0EAwIDSQAwRgIhAOjkiqTjns4kZie3i+EekRvNUS0QOjkE7Bxhsm/9NQ+t\n"
+    "AiEA1J/lShcXaSjsbJxKShikZ3OXegmZX1rf8ezc6un+B/E=\n"
+    "-----END CERTIFICATE-----\n";
+
 struct Scratch {
   Scratch() {
     char folder[] = "/tmp/orv_fuzz_signature_XXXXXX";
@@ -22,7 +39,11 @@ struct Scratch {
     std::fputs("a module's bytes", file);
     std::fclose(file);
     wideModule.assign(module.begin(), module.end());
-    setenv("ORV_REGISTRY_DIR", path.c_str(), 1);  // no trust anchors
+    setenv("ORV_REGISTRY_DIR", path.c_str(), 1);
+    mkdir((path + "/trust").c_str(), 0755);
+    std::FILE* anchor = std::fopen((path + "/trust/root.pem").c_str(), "wb");
+    std::fputs(kTrustAnchor, anchor);
+    std::fclose(anchor);
   }
   std::string path, module;
   std::u16string wideModule;
@@ -47,6 +68,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   trust.pFile = &file;
   GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
   WinVerifyTrust(nullptr, &action, &trust);
+
+  // As the signed-file check asks: through a held handle, keeping the state.
+  file.hFile = CreateFileW(scratch.wideModule.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  trust.dwStateAction = WTD_STATEACTION_VERIFY;
+  if (WinVerifyTrust(nullptr, &action, &trust) == 0) {
+    CRYPT_PROVIDER_SGNR* signer =
+        WTHelperGetProvSignerFromChain(WTHelperProvDataFromStateData(trust.hWVTStateData), 0, FALSE, 0);
+    HCERTSTORE chain = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
+    for (DWORD i = 0; signer != nullptr && i < signer->csCertChain; ++i)
+      CertAddCertificateContextToStore(chain, signer->pasCertChain[i].pCert, CERT_STORE_ADD_ALWAYS, nullptr);
+    const std::u16string maker = u"HALVIK";
+    CertFreeCertificateContext(
+        CertFindCertificateInStore(chain, X509_ASN_ENCODING, 0, CERT_FIND_SUBJECT_STR_W, maker.c_str(), nullptr));
+    CertCloseStore(chain, CERT_CLOSE_STORE_FORCE_FLAG);
+  }
+  trust.dwStateAction = WTD_STATEACTION_CLOSE;
+  WinVerifyTrust(nullptr, &action, &trust);
+  CloseHandle(file.hFile);
 
   DWORD encoding = 0;
   HCERTSTORE store = nullptr;

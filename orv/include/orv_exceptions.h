@@ -198,6 +198,16 @@ class CORVSignedFileInvalidFileException : public CORVLogException1 {
                           nullptr, nullptr, sourceFile, line, outputs, logNow, logOnDestroy) {}
 };
 
+// A trust folder or anchor file that the signature check did not use,
+// because someone other than root or the running user could write it.
+class CORVIgnoredTrustAnchorException : public CORVLogException1 {
+ public:
+  CORVIgnoredTrustAnchorException(const WCHAR* path, const WCHAR* sourceFile, ULONG line, USHORT outputs,
+                                  bool logNow, bool logOnDestroy) noexcept
+      : CORVLogException1({ORV_W("Trust anchor %s ignored: others than its owner may write it"), path}, 0,
+                          ORV_RESULT_ERROR_CODE, nullptr, nullptr, sourceFile, line, outputs, logNow, logOnDestroy) {}
+};
+
 class CORVWritePrivateProfileSectionException : public CORVLogException1 {
  public:
   CORVWritePrivateProfileSectionException(const WCHAR* section, DWORD errorCode, const WCHAR* sourceFile, ULONG line,

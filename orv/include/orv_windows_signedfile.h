@@ -3,9 +3,14 @@
 // when verifySignature returns true with the signer found.
 //
 // The signer counts as found only when the name appears (in any case,
-// anywhere in the subject) in a certificate of the signer's own chain: the
-// signing certificate and its issuers up to the trust anchor. Other
-// certificates that merely travel in the signature never vouch for it.
+// anywhere in the subject) in a certificate of the chain that the trust
+// check itself verified: the certificate whose key checked the signature
+// and its issuers up to the trust anchor. Other certificates that merely
+// travel in the signature never vouch for it, and nothing is looked up again.
+//
+// verifySignature opens the file for reading without write or delete
+// sharing and keeps it open until the object goes: the file cannot be
+// replaced meanwhile, and loading it by the same name loads what was checked.
 #pragma once
 
 #include "orv_file.h"
@@ -28,5 +33,12 @@ class CORVSignedFile : public CORVFile {
   bool verifySignature(const CORVWCharString& strSignerName, bool& bSignerFound);
 
  private:
+  CORVSignedFile(const CORVSignedFile&) = delete;
+  CORVSignedFile& operator=(const CORVSignedFile&) = delete;
+
   void raiseInvalidFile(ULONG line) const;
+  // Opens the file once, read sharing only; the handle lives as long as this object.
+  HANDLE heldFile();
+
+  HANDLE m_hHeldFile;
 };

@@ -1,6 +1,7 @@
 #include "orv_windows_signedfile.h"
 
 #include "orv_catch.h"
+#include "orv_platform/trust_anchors.h"
 #include "orv_trace_scope.h"
 
 // initialize and verifySignature, unlike most of the library, pass foreign
@@ -34,96 +35,93 @@ void raiseTrustFailure(LONG result, ULONG line) {
   }
 }
 
-LONG verifyTrust(const CORVWCharString& strFilename) {
-  WINTRUST_FILE_INFO file{};
-  file.cbStruct = sizeof file;
-  file.pcwszFilePath = textOf(strFilename);
-  WINTRUST_DATA data{};
-  data.cbStruct = sizeof data;
-  data.dwUIChoice = WTD_UI_NONE;
-  data.fdwRevocationChecks = WTD_REVOKE_NONE;
-  data.dwUnionChoice = WTD_CHOICE_FILE;
-  data.pFile = &file;
-  data.dwStateAction = 0;
-  data.dwProvFlags = WTD_REVOCATION_CHECK_NONE;
-  GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-  return WinVerifyTrust(nullptr, &action, &data);
-}
-
 void raiseCertQuery(ULONG line) { ORV_THROW_IN_PLACE(CCertQueryException, GetLastError(), line); }
 
-// Everything the signer search opens, released on every way out.
-struct SignatureObjects {
-  ~SignatureObjects() {
-    if (chainStore != nullptr) CertCloseStore(chainStore, CERT_CLOSE_STORE_FORCE_FLAG);
-    if (chain != nullptr) CertFreeCertificateChain(chain);
-    if (signer != nullptr) CertFreeCertificateContext(signer);
-    if (message != nullptr) CryptMsgClose(message);
-    if (store != nullptr) CertCloseStore(store, CERT_CLOSE_STORE_FORCE_FLAG);  // frees what was found in it
+// One trust check whose provider state (the signer and the chain it
+// verified) is kept until the object goes.
+class TrustCheck {
+ public:
+  TrustCheck(const CORVWCharString& strFilename, HANDLE hFile) {
+    m_file.cbStruct = sizeof m_file;
+    m_file.pcwszFilePath = textOf(strFilename);
+    m_file.hFile = hFile;
+    m_data.cbStruct = sizeof m_data;
+    m_data.dwUIChoice = WTD_UI_NONE;
+    m_data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    m_data.dwUnionChoice = WTD_CHOICE_FILE;
+    m_data.pFile = &m_file;
+    m_data.dwStateAction = WTD_STATEACTION_VERIFY;
+    m_data.dwProvFlags = WTD_REVOCATION_CHECK_NONE;
   }
-  DWORD encoding = 0;
-  DWORD contentType = 0;
-  DWORD formatType = 0;
-  HCERTSTORE store = nullptr;
-  HCRYPTMSG message = nullptr;
-  PCCERT_CONTEXT signer = nullptr;
-  PCCERT_CHAIN_CONTEXT chain = nullptr;
-  HCERTSTORE chainStore = nullptr;
+  ~TrustCheck() {
+    m_data.dwStateAction = WTD_STATEACTION_CLOSE;
+    WinVerifyTrust(nullptr, &m_action, &m_data);
+  }
+  TrustCheck(const TrustCheck&) = delete;
+  TrustCheck& operator=(const TrustCheck&) = delete;
+
+  LONG verify() { return WinVerifyTrust(nullptr, &m_action, &m_data); }
+
+  // The signer's chain as verified, from its certificate up to the anchor.
+  const CRYPT_PROVIDER_SGNR& signer() const {
+    CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(m_data.hWVTStateData);
+    CRYPT_PROVIDER_SGNR* signer =
+        provider != nullptr ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+    if (signer == nullptr || signer->csCertChain == 0 || signer->pasCertChain == nullptr) raiseCertQuery(__LINE__);
+    return *signer;
+  }
+
+ private:
+  GUID m_action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+  WINTRUST_FILE_INFO m_file{};
+  WINTRUST_DATA m_data{};
 };
 
-// The signing certificate, named by the message's signer information.
-void findSigner(SignatureObjects& objects) {
-  DWORD size = 0;
-  if (!CryptMsgGetParam(objects.message, CMSG_SIGNER_CERT_INFO_PARAM, 0, nullptr, &size) || size == 0)
-    raiseCertQuery(__LINE__);
-  CORVBuffer<BYTE> signerInfo(size);
-  if (!CryptMsgGetParam(objects.message, CMSG_SIGNER_CERT_INFO_PARAM, 0, signerInfo.getBuffer(), &size))
-    raiseCertQuery(__LINE__);
-  objects.signer = CertFindCertificateInStore(objects.store, objects.encoding, 0, CERT_FIND_SUBJECT_CERT,
-                                              signerInfo.getBuffer(), nullptr);
-  if (objects.signer == nullptr) raiseCertQuery(__LINE__);
-}
+// A store of copies of the chain's certificates, closed on every way out.
+struct ChainStore {
+  ~ChainStore() {
+    if (store != nullptr) CertCloseStore(store, CERT_CLOSE_STORE_FORCE_FLAG);  // frees what was found in it
+  }
+  HCERTSTORE store = nullptr;
+};
 
-// A store of the certificates of the signer's chain, built by the
-// platform's chain engine from the signer up to its anchor.
-void collectSignersChain(SignatureObjects& objects) {
-  CERT_CHAIN_PARA parameters{};
-  parameters.cbSize = sizeof parameters;
-  if (!CertGetCertificateChain(nullptr, objects.signer, nullptr, objects.store, &parameters, 0, nullptr,
-                               &objects.chain) ||
-      objects.chain == nullptr || objects.chain->cChain == 0)
-    raiseCertQuery(__LINE__);
-  objects.chainStore = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
-  if (objects.chainStore == nullptr) raiseCertQuery(__LINE__);
-  const CERT_SIMPLE_CHAIN* signersChain = objects.chain->rgpChain[0];
-  for (DWORD i = 0; i < signersChain->cElement; ++i)
-    if (!CertAddCertificateContextToStore(objects.chainStore, signersChain->rgpElement[i]->pCertContext,
-                                          CERT_STORE_ADD_ALWAYS, nullptr))
+bool chainNamesSigner(const CRYPT_PROVIDER_SGNR& signer, const CORVWCharString& strSignerName) {
+  ChainStore chain;
+  chain.store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
+  if (chain.store == nullptr) raiseCertQuery(__LINE__);
+  for (DWORD i = 0; i < signer.csCertChain; ++i) {
+    PCCERT_CONTEXT certificate = signer.pasCertChain[i].pCert;
+    if (certificate == nullptr ||
+        !CertAddCertificateContextToStore(chain.store, certificate, CERT_STORE_ADD_ALWAYS, nullptr))
       raiseCertQuery(__LINE__);
-}
-
-bool chainNamesSigner(const CORVWCharString& strFilename, const CORVWCharString& strSignerName) {
-  SignatureObjects objects;
-  if (!CryptQueryObject(CERT_QUERY_OBJECT_FILE, textOf(strFilename), CERT_QUERY_CONTENT_FLAG_ALL,
-                        CERT_QUERY_FORMAT_FLAG_ALL, 0, &objects.encoding, &objects.contentType,
-                        &objects.formatType, &objects.store, &objects.message, nullptr))
-    raiseCertQuery(__LINE__);
-  findSigner(objects);
-  collectSignersChain(objects);
-  return CertFindCertificateInStore(objects.chainStore, objects.encoding, 0, CERT_FIND_SUBJECT_STR_W,
-                                    textOf(strSignerName), nullptr) != nullptr;
+  }
+  return CertFindCertificateInStore(chain.store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
+                                    CERT_FIND_SUBJECT_STR_W, textOf(strSignerName), nullptr) != nullptr;
 }
 
 }  // namespace
 
-CORVSignedFile::CORVSignedFile() { ORV_TRACE("CORVSignedFile", "Default Constructor"); }
+CORVSignedFile::CORVSignedFile() : m_hHeldFile(INVALID_HANDLE_VALUE) {
+  ORV_TRACE("CORVSignedFile", "Default Constructor");
+}
 
-CORVSignedFile::CORVSignedFile(const CORVWCharString& strFilename) : CORVFile(strFilename) {
+CORVSignedFile::CORVSignedFile(const CORVWCharString& strFilename)
+    : CORVFile(strFilename), m_hHeldFile(INVALID_HANDLE_VALUE) {
   ORV_TRACE("CORVSignedFile", "Constructor");
   if (!initialize()) ORV_THROW_IN_PLACE(CORVSignedFileInitException, ORV_NO_ERROR_CODE, __LINE__);
 }
 
-CORVSignedFile::~CORVSignedFile() { ORV_TRACE("CORVSignedFile", "~CORVSignedFile"); }
+CORVSignedFile::~CORVSignedFile() {
+  ORV_TRACE("CORVSignedFile", "~CORVSignedFile");
+  if (m_hHeldFile != INVALID_HANDLE_VALUE) CloseHandle(m_hHeldFile);
+}
+
+HANDLE CORVSignedFile::heldFile() {
+  if (m_hHeldFile == INVALID_HANDLE_VALUE)
+    m_hHeldFile = CreateFileW(textOf(m_strFilename), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  return m_hHeldFile;
+}
 
 void CORVSignedFile::raiseInvalidFile(ULONG line) const {
   throw CORVSignedFileInvalidFileException(textOf(m_strFilename), ORV_SOURCE_FILE, line, ORV_OUTPUT_TEXT, true,
@@ -148,8 +146,16 @@ bool CORVSignedFile::verifySignature(const CORVWCharString& strSignerName, bool&
   bool passed = false;
   try {
     if (!isValidFile()) raiseInvalidFile(__LINE__);
-    raiseTrustFailure(verifyTrust(m_strFilename), __LINE__);
-    const bool signerFound = strSignerName.getLength() == 0 || chainNamesSigner(m_strFilename, strSignerName);
+    // A file that cannot be held (a folder, no permission, shared for
+    // writing elsewhere) is one whose check could not vouch for what loads.
+    const HANDLE hFile = heldFile();
+    if (hFile == INVALID_HANDLE_VALUE) ORV_THROW_IN_PLACE(CSignatureFileErrorException, ORV_NO_ERROR_CODE, __LINE__);
+    TrustCheck check(m_strFilename, hFile);
+    const LONG trust = check.verify();
+    for (const auto& anchor : orv_platform::takeIgnoredTrustAnchors())
+      CORVIgnoredTrustAnchorException(anchor.c_str(), ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
+    raiseTrustFailure(trust, __LINE__);
+    const bool signerFound = strSignerName.getLength() == 0 || chainNamesSigner(check.signer(), strSignerName);
     bSignerFound = signerFound;
     passed = true;
   }

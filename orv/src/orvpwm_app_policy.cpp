@@ -1,5 +1,7 @@
 #include "orv_pwm_application_policy.h"
 
+#include <memory>
+
 #include "orv_catch.h"
 #include "orv_platform/paths.h"
 #include "orv_registry_string.h"
@@ -50,10 +52,13 @@ bool CORVPwmApplicationPolicy::loadModule(bool bSkipSignatureCheck) {
   // A name without its folder would be checked in one place and loaded from
   // another (the loader searches its own folders): only a full path will do.
   if (!orv_platform::isRootedPath(path.getBuffer())) return false;
+  // The checked file stays open, with read sharing only, until it is
+  // loaded: nobody can put another file in its place in between.
+  std::unique_ptr<CORVSignedFile> checkedFile;
   if (!bSkipSignatureCheck) {
-    CORVSignedFile moduleFile(path);
+    checkedFile = std::make_unique<CORVSignedFile>(path);
     bool signerFound = false;
-    if (!moduleFile.verifySignature(CORVWCharString(kMakerSignerName), signerFound) || !signerFound) return false;
+    if (!checkedFile->verifySignature(CORVWCharString(kMakerSignerName), signerFound) || !signerFound) return false;
   }
   m_hModule = LoadLibraryExW(path.getBuffer(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (m_hModule == nullptr) return false;

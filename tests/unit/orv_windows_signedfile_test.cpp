@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "services_log_fixture.h"
@@ -71,8 +72,36 @@ TEST_F(SignedFileTest, RefusesUntrustedAndBrokenDetachedSignatures) {
       {"garbage_signature", "", false, false, "\"TRUST_E_NOSIGNATURE during verification\""},
       {"truncated_signature", "", false, false, "\"TRUST_E_NOSIGNATURE during verification\""},
       {"other_file", "HALVIK", false, false, "\"TRUST_E_BAD_DIGEST when verifying file signature\""},
+      // Signed by "foreign"; the signer information names its issuer in
+      // other letter case, which an impostor "HALVIK" certificate matches
+      // byte for byte. Only the certificate that verified may vouch.
+      {"case_issuer", "HALVIK", true, false, nullptr},
+      {"case_issuer", "Foreign Signer", true, true, nullptr},
   };
   for (const Verdict& v : verdicts) expectVerdict(v);
+}
+
+// An anchor that a group may write vouches for nothing, and the log says
+// which file was passed over; so does a folder that a group may write.
+TEST_F(SignedFileTest, AnAnchorOthersMayWriteIsIgnoredAndNamed) {
+  const std::filesystem::path trust = std::filesystem::path(std::getenv("ORV_REGISTRY_DIR")) / "trust";
+  const std::filesystem::path anchor = trust / "root.pem";
+  std::filesystem::permissions(anchor, std::filesystem::perms::group_write, std::filesystem::perm_options::add);
+  expectVerdict({"signed", "HALVIK", false, false, "\"Error in call to WinVerifyTrust\" <Error: 0x800b0109>"});
+  EXPECT_TRUE(logged({"<EXCEPTION_BAD>", "\"Trust anchor " + anchor.string() + " ignored"})) << logText();
+
+  std::filesystem::permissions(anchor, std::filesystem::perms::group_write, std::filesystem::perm_options::remove);
+  std::filesystem::permissions(trust, std::filesystem::perms::others_write, std::filesystem::perm_options::add);
+  clearLog();
+  CORVSignedFile file(wideString(signingFixture("signed")));
+  bool found = true;
+  EXPECT_FALSE(file.verifySignature(wideString(std::string("HALVIK")), found));
+  EXPECT_FALSE(found);
+  EXPECT_TRUE(logged({"\"Trust anchor " + trust.string() + " ignored"})) << logText();
+  std::filesystem::permissions(trust, std::filesystem::perms::others_write, std::filesystem::perm_options::remove);
+
+  clearLog();
+  expectVerdict({"signed", "HALVIK", true, true, nullptr});
 }
 
 TEST_F(SignedFileTest, AFolderIsFoundButCannotBeRead) {

@@ -293,6 +293,10 @@ TEST_F(ApplicationPolicyTest, LoadsOnlyWhatTheMakerSignedUnlessTheCheckIsSkipped
       {"signed by the maker", fixture("signed"), false, true},
       {"signed by another", fixture("foreign"), false, false},
       {"signed by another, check skipped", fixture("foreign"), true, true},
+      {"signed by another, carrying a HALVIK certificate", fixture("stray"), false, false},
+#ifndef _WIN32
+      {"signed by another, its issuer in other letter case", fixture("case_issuer"), false, false},
+#endif
       {"unsigned", fixture("unsigned"), false, false},
       {"unsigned, check skipped", fixture("unsigned"), true, true},
       // Checked in one folder, it could be loaded from another.

@@ -13,6 +13,7 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -193,6 +194,25 @@ TEST(WinVerifyTrustPosix, TrustsOnlyTheAnchorsInTheTrustFolder) {
     // An anchor that anyone may replace vouches for nothing.
     TestTrustAnchors anchors;
     ASSERT_EQ(chmod((anchors.trustFolder() / "root.pem").c_str(), 0666), 0);
+    expectVerdicts({{"signed", CERT_E_UNTRUSTEDROOT}});
+  }
+  {
+    // Nor one that a group may write, in a file or in the folder.
+    TestTrustAnchors anchors;
+    ASSERT_EQ(chmod((anchors.trustFolder() / "root.pem").c_str(), 0664), 0);
+    expectVerdicts({{"signed", CERT_E_UNTRUSTEDROOT}});
+    ASSERT_EQ(chmod((anchors.trustFolder() / "root.pem").c_str(), 0644), 0);
+    expectVerdicts({{"signed", 0}});
+    ASSERT_EQ(chmod(anchors.trustFolder().c_str(), 0775), 0);
+    expectVerdicts({{"signed", CERT_E_UNTRUSTEDROOT}});
+  }
+  if (geteuid() == 0) {
+    // Nor one that another user owns, file or folder (only root can hand them over).
+    TestTrustAnchors anchors;
+    ASSERT_EQ(chown((anchors.trustFolder() / "root.pem").c_str(), 65534, 65534), 0);
+    expectVerdicts({{"signed", CERT_E_UNTRUSTEDROOT}});
+    ASSERT_EQ(chown((anchors.trustFolder() / "root.pem").c_str(), 0, 0), 0);
+    ASSERT_EQ(chown(anchors.trustFolder().c_str(), 65534, 65534), 0);
     expectVerdicts({{"signed", CERT_E_UNTRUSTEDROOT}});
   }
   {

@@ -84,8 +84,10 @@ struct WINTRUST_DATA {
 };
 typedef WINTRUST_DATA* PWINTRUST_DATA;
 
-// WINTRUST_ACTION_GENERIC_VERIFY_V2 on a file (WTD_CHOICE_FILE, by path; a
-// file handle is not used). Results:
+// WINTRUST_ACTION_GENERIC_VERIFY_V2 on a file (WTD_CHOICE_FILE). With a file
+// handle (hFile) the file's bytes are read through that handle, so that what
+// is checked is the file the caller holds open; the path then names only
+// the signature file beside it. Results:
 //   0                        signed by exactly one signer, the file is what
 //                            was signed, the signer chains to an anchor and
 //                            may sign code (no EKU, or code signing)
@@ -99,7 +101,34 @@ typedef WINTRUST_DATA* PWINTRUST_DATA;
 //   CERT_E_UNTRUSTEDROOT     the signer chains to no anchor
 //   CERT_E_EXPIRED, TRUST_E_CERT_SIGNATURE, TRUST_E_BASIC_CONSTRAINTS,
 //   CERT_E_WRONG_USAGE       the chain's other faults
-// Revocation is never checked and no state is kept: WTD_STATEACTION_VERIFY
-// works as WTD_STATEACTION_IGNORE and leaves hWVTStateData null, and
-// WTD_STATEACTION_CLOSE returns 0. The result is also the last error.
+// Revocation is never checked. WTD_STATEACTION_VERIFY keeps, after a
+// successful check, the provider's state in hWVTStateData (null otherwise):
+// one signer whose certificate chain is the one the check verified, from the
+// signing certificate to its anchor. WTD_STATEACTION_CLOSE releases it. The
+// result is also the last error.
 LONG WinVerifyTrust(HWND hwnd, GUID* pgActionID, LPVOID pWVTData);
+
+// The provider's state kept by WTD_STATEACTION_VERIFY: the fields that the
+// signer and its verified chain are read from.
+struct CRYPT_PROVIDER_CERT {
+  DWORD cbStruct;
+  PCCERT_CONTEXT pCert;
+};
+struct CRYPT_PROVIDER_SGNR {
+  DWORD cbStruct;
+  DWORD csCertChain;
+  CRYPT_PROVIDER_CERT* pasCertChain;
+};
+struct CRYPT_PROVIDER_DATA {
+  DWORD cbStruct;
+  DWORD csSigners;
+  CRYPT_PROVIDER_SGNR* pasSigners;
+};
+typedef CRYPT_PROVIDER_DATA* PCRYPT_PROVIDER_DATA;
+typedef CRYPT_PROVIDER_SGNR* PCRYPT_PROVIDER_SGNR;
+
+// The state behind hWVTStateData, or null.
+CRYPT_PROVIDER_DATA* WTHelperProvDataFromStateData(HANDLE hStateData);
+// Signer idxSigner of the state (no countersigners here), or null.
+CRYPT_PROVIDER_SGNR* WTHelperGetProvSignerFromChain(CRYPT_PROVIDER_DATA* pProvData, DWORD idxSigner,
+                                                    BOOL fCounterSigner, DWORD idxCounterSigner);

@@ -5,13 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/kernel_object.h"
+#include "files/held_file.h"
 #include "orv_win32.h"
 #include "core/posix_error.h"
 
@@ -30,6 +34,33 @@ class FileObject : public orv_posix::KernelObject {
  private:
   int fd_;
 };
+
+// The files opened without write or delete sharing, by the path they were
+// opened under (see held_file.h).
+struct HeldFiles {
+  struct Entry {
+    std::string path;
+    std::weak_ptr<FileObject> file;
+  };
+  std::mutex lock;
+  std::vector<Entry> entries;
+};
+
+HeldFiles& heldFiles() {
+  static HeldFiles* held = new HeldFiles();  // outlives static destructors
+  return *held;
+}
+
+void rememberHeldFile(const std::string& path, const std::shared_ptr<FileObject>& file) {
+  HeldFiles& held = heldFiles();
+  std::lock_guard<std::mutex> guard(held.lock);
+  held.entries.erase(std::remove_if(held.entries.begin(), held.entries.end(),
+                                    [](const HeldFiles::Entry& entry) { return entry.file.expired(); }),
+                     held.entries.end());
+  held.entries.push_back(HeldFiles::Entry{path, file});
+}
+
+int duplicateOf(const FileObject& file) { return fcntl(file.fd(), F_DUPFD_CLOEXEC, 0); }
 
 BOOL failWith(DWORD error) {
   SetLastError(error);
@@ -104,7 +135,22 @@ std::shared_ptr<FileObject> fileOf(HANDLE handle) { return orv_posix::lookupHand
 
 }  // namespace
 
-HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
+int orv_posix::duplicateFileDescriptor(HANDLE handle) {
+  std::shared_ptr<FileObject> file = orv_posix::lookupHandleAs<FileObject>(handle);
+  return file ? duplicateOf(*file) : -1;
+}
+
+int orv_posix::duplicateHeldFile(const std::string& path) {
+  HeldFiles& held = heldFiles();
+  std::lock_guard<std::mutex> guard(held.lock);
+  for (const HeldFiles::Entry& entry : held.entries) {
+    std::shared_ptr<FileObject> file = entry.file.lock();
+    if (file && entry.path == path) return duplicateOf(*file);
+  }
+  return -1;
+}
+
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES,
                    DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
   ErrnoKeeper keepErrno;
   std::string path;
@@ -132,7 +178,10 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
-  HANDLE handle = orv_posix::registerHandle(std::make_shared<FileObject>(fd));
+  auto file = std::make_shared<FileObject>(fd);
+  const DWORD replaceSharing = FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  if ((flags & O_ACCMODE) == O_RDONLY && (dwShareMode & replaceSharing) == 0) rememberHeldFile(path, file);
+  HANDLE handle = orv_posix::registerHandle(file);
   const bool reportsExisting = dwCreationDisposition == OPEN_ALWAYS || dwCreationDisposition == CREATE_ALWAYS;
   SetLastError(reportsExisting && existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   return handle;

@@ -1,8 +1,13 @@
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <link.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cstring>
 #include <string>
 
+#include "files/held_file.h"
 #include "orv_win32.h"
 
 namespace {
@@ -27,8 +32,39 @@ bool isBareWindowsLibraryName(const std::string& path) {
   return true;
 }
 
+int nameIsLoaded(dl_phdr_info* info, size_t, void* name) {
+  return info->dlpi_name != nullptr && std::strcmp(info->dlpi_name, static_cast<const char*>(name)) == 0;
+}
+
+std::string descriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// The file behind a descriptor, loaded by its /proc name. The loader takes a
+// name it has loaded before for the same library without looking at the
+// file, so the descriptor is first moved to a number whose name no loaded
+// library carries.
+void* loadThroughDescriptor(int fd) {
+  for (int tries = 0; tries < 64; ++tries) {
+    std::string name = descriptorPath(fd);
+    if (dl_iterate_phdr(nameIsLoaded, name.data()) == 0) {
+      void* module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+      close(fd);
+      return module;
+    }
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, fd + 1);
+    close(fd);
+    if (moved < 0) return nullptr;
+    fd = moved;
+  }
+  close(fd);
+  return nullptr;
+}
+
 }  // namespace
 
+// A file that this process holds open without write or delete sharing
+// cannot be replaced on Windows while it is held, so what loads is the file
+// that was opened; here the path may have been given another file since, and
+// the held file itself is loaded.
 HMODULE LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD) {
   if (lpLibFileName == nullptr || hFile != nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -39,7 +75,8 @@ HMODULE LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  const int held = orv_posix::duplicateHeldFile(path);
+  void* module = held >= 0 ? loadThroughDescriptor(held) : dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) SetLastError(ERROR_MOD_NOT_FOUND);
   return static_cast<HMODULE>(module);
 }

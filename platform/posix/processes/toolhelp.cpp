@@ -53,17 +53,25 @@ ExeLink readExeLink(int proc, const std::string& pid, std::string& name) {
   return name.empty() ? ExeLink::Unreadable : ExeLink::Read;
 }
 
-// The file name of the command line's first word (a process of another
-// user, whose link only its owner may read).
+// The file name of the command line's first argument (a process of another
+// user, whose link only its owner may read), up to its terminating zero: a
+// program whose path holds spaces keeps its whole name, as Windows shows it.
 std::string nameFromCommandLine(int proc, const std::string& pid) {
   const int fd = openat(proc, (pid + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::string();
+  std::string firstArgument;
   char buffer[512];
-  const ssize_t length = read(fd, buffer, sizeof buffer);
+  // A path is at most PATH_MAX bytes; what goes beyond is no file name.
+  while (firstArgument.size() < PATH_MAX) {
+    const ssize_t length = read(fd, buffer, sizeof buffer);
+    if (length < 0 && errno == EINTR) continue;
+    if (length <= 0) break;
+    const char* end = static_cast<const char*>(std::memchr(buffer, '\0', static_cast<size_t>(length)));
+    firstArgument.append(buffer, end != nullptr ? static_cast<size_t>(end - buffer) : static_cast<size_t>(length));
+    if (end != nullptr) break;
+  }
   close(fd);
-  if (length <= 0) return std::string();
-  const std::string commandLine(buffer, static_cast<size_t>(length));
-  return fileNameOf(commandLine.substr(0, commandLine.find_first_of(std::string("\0 ", 2))));
+  return fileNameOf(firstArgument);
 }
 
 std::u16string exeFileOf(const std::string& name) {

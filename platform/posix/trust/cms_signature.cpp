@@ -7,8 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
+#include <vector>
+
+#include "orv_platform/trust_anchors.h"
+#include "text/utf16_text.h"
 
 namespace orv_posix {
 namespace {
@@ -16,7 +22,29 @@ namespace {
 // A signature is a few kilobytes; more is not one we read into memory.
 constexpr size_t kMaxSignatureBytes = 1u << 20;
 
-bool writableByOthers(const struct stat& info) { return (info.st_mode & S_IWOTH) != 0; }
+// Only what root or this user owns, and nobody else may write, can vouch
+// for anything: another user who could write an anchor could sign as anyone.
+bool isTrustworthy(const struct stat& info) {
+  const bool ownOwner = info.st_uid == 0 || info.st_uid == geteuid();
+  return ownOwner && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+struct IgnoredAnchors {
+  std::mutex lock;
+  std::vector<std::string> paths;
+};
+
+IgnoredAnchors& ignoredAnchors() {
+  static IgnoredAnchors* ignored = new IgnoredAnchors();  // outlives static destructors
+  return *ignored;
+}
+
+void ignoreAnchor(const std::string& path) {
+  IgnoredAnchors& ignored = ignoredAnchors();
+  std::lock_guard<std::mutex> guard(ignored.lock);
+  if (std::find(ignored.paths.begin(), ignored.paths.end(), path) == ignored.paths.end())
+    ignored.paths.push_back(path);
+}
 
 bool endsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -72,24 +100,30 @@ void addAnchorsFrom(int fd, X509_STORE* anchors) {
 X509StorePtr loadTrustAnchors() {
   X509StorePtr anchors(X509_STORE_new());
   if (!anchors) return anchors;
-  const std::string folder = trustAnchorFolder();
+  const int folderFd = open(trustAnchorFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) return anchors;
   struct stat folderInfo {};
-  if (stat(folder.c_str(), &folderInfo) != 0 || writableByOthers(folderInfo)) return anchors;
-  DIR* listing = opendir(folder.c_str());
-  if (listing == nullptr) return anchors;
+  DIR* listing = nullptr;
+  const bool examined = fstat(folderFd, &folderInfo) == 0;
+  if (examined && !isTrustworthy(folderInfo)) ignoreAnchor(trustAnchorFolder());
+  if (!examined || !isTrustworthy(folderInfo) || (listing = fdopendir(folderFd)) == nullptr) {
+    close(folderFd);
+    return anchors;
+  }
   while (dirent* entry = readdir(listing)) {
     const std::string name = entry->d_name;
     if (!endsWith(name, ".pem")) continue;
-    const int fd = openRegularFile(folder + "/" + name);
+    const int fd = openat(dirfd(listing), name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) continue;
     struct stat info {};
-    if (fstat(fd, &info) != 0 || writableByOthers(info)) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !isTrustworthy(info)) {
+      if (S_ISREG(info.st_mode)) ignoreAnchor(trustAnchorFolder() + "/" + name);
       close(fd);
       continue;
     }
     addAnchorsFrom(fd, anchors.get());
   }
-  closedir(listing);
+  closedir(listing);  // closes folderFd
   return anchors;
 }
 
@@ -194,3 +228,15 @@ DWORD trustStatusOf(int verifyError) {
 }
 
 }  // namespace orv_posix
+
+std::vector<std::basic_string<WCHAR>> orv_platform::takeIgnoredTrustAnchors() {
+  orv_posix::IgnoredAnchors& ignored = orv_posix::ignoredAnchors();
+  std::vector<std::string> paths;
+  {
+    std::lock_guard<std::mutex> guard(ignored.lock);
+    paths.swap(ignored.paths);
+  }
+  std::vector<std::basic_string<WCHAR>> names;
+  for (const std::string& path : paths) names.push_back(orv_posix::utf16FromUtf8(path));
+  return names;
+}

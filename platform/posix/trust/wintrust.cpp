@@ -1,16 +1,22 @@
 // WinVerifyTrust over OpenSSL: a detached CMS signature beside the file,
 // verified against the file's bytes and chained to the trust anchors.
+#include <fcntl.h>
 #include <openssl/err.h>
 #include <openssl/x509v3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <memory>
+#include <vector>
 
-#include "cms_signature.h"
-#include "orv_win32.h"
+#include "cert_store.h"
+#include "core/kernel_object.h"
 #include "core/posix_error.h"
+#include "files/held_file.h"
+#include "orv_win32.h"
 
 namespace {
 
@@ -54,8 +60,49 @@ HRESULT verifyDigest(CMS_ContentInfo* message, int fileFd) {
   return TRUST_E_BAD_DIGEST;
 }
 
-HRESULT verifyFile(const std::string& path) {
-  const int fileFd = orv_posix::openRegularFile(path);
+// What WTD_STATEACTION_VERIFY keeps: the one signer and the chain that the
+// check verified, as certificate contexts of their own.
+class ProviderState : public orv_posix::KernelObject {
+ public:
+  explicit ProviderState(STACK_OF(X509) * chain) {
+    for (int i = 0; i < sk_X509_num(chain); ++i) {
+      std::shared_ptr<orv_posix::CertificateRecord> record =
+          orv_posix::makeCertificateRecord(sk_X509_value(chain, i), nullptr);
+      if (!record) continue;
+      chain_.push_back(CRYPT_PROVIDER_CERT{sizeof(CRYPT_PROVIDER_CERT), orv_posix::handOutContext(record)});
+    }
+    signer_.cbStruct = sizeof signer_;
+    signer_.csCertChain = static_cast<DWORD>(chain_.size());
+    signer_.pasCertChain = chain_.empty() ? nullptr : chain_.data();
+    data_.cbStruct = sizeof data_;
+    data_.csSigners = 1;
+    data_.pasSigners = &signer_;
+  }
+  ~ProviderState() override {
+    for (const CRYPT_PROVIDER_CERT& certificate : chain_) orv_posix::releaseContext(certificate.pCert);
+  }
+  CRYPT_PROVIDER_DATA* data() { return &data_; }
+
+ private:
+  std::vector<CRYPT_PROVIDER_CERT> chain_;
+  CRYPT_PROVIDER_SGNR signer_{};
+  CRYPT_PROVIDER_DATA data_{};
+};
+
+// The file's bytes through a descriptor of its own (its own offset): from
+// the caller's handle when it gave one, else from the path.
+int openContent(const std::string& path, HANDLE held) {
+  if (held == nullptr || held == INVALID_HANDLE_VALUE) return orv_posix::openRegularFile(path);
+  const int duplicate = orv_posix::duplicateFileDescriptor(held);
+  if (duplicate < 0) return -1;
+  const int fd = orv_posix::openRegularFile("/proc/self/fd/" + std::to_string(duplicate));
+  close(duplicate);
+  return fd;
+}
+
+// The chain kept for the caller when it asked for the state.
+HRESULT verifyFile(const std::string& path, HANDLE held, X509StackPtr* verifiedChain) {
+  const int fileFd = openContent(path, held);
   if (fileFd < 0) return CRYPT_E_FILE_ERROR;
   orv_posix::DetachedSignature signature = orv_posix::readDetachedSignature(path);
   if (signature.status != 0) {
@@ -66,16 +113,18 @@ HRESULT verifyFile(const std::string& path) {
   const HRESULT digest = verifyDigest(message, fileFd);
   if (digest != 0) return digest;
 
-  // CMS_verify has found the one signer's certificate among those carried;
-  // the message keeps owning it.
+  // The certificate that CMS_verify checked the signature with, found among
+  // those carried; the message keeps owning it. Nothing is looked up again.
   STACK_OF(X509)* signers = CMS_get0_signers(message);
   X509* signer = signers != nullptr && sk_X509_num(signers) == 1 ? sk_X509_value(signers, 0) : nullptr;
   sk_X509_free(signers);
   if (signer == nullptr) return TRUST_E_NO_SIGNER_CERT;
   X509StackPtr carried(CMS_get1_certs(message));
-  const orv_posix::ChainResult chain = orv_posix::buildChain(signer, carried.get(), nullptr);
+  orv_posix::ChainResult chain = orv_posix::buildChain(signer, carried.get(), nullptr);
   if (chain.error != X509_V_OK) return orv_posix::trustResultOf(chain.error);
-  return maySignCode(signer) ? 0 : CERT_E_WRONG_USAGE;
+  if (!maySignCode(signer)) return CERT_E_WRONG_USAGE;
+  if (verifiedChain != nullptr) *verifiedChain = std::move(chain.chain);
+  return 0;
 }
 
 LONG verdict(HRESULT result) {
@@ -91,13 +140,33 @@ LONG WinVerifyTrust(HWND, GUID* pgActionID, LPVOID pWVTData) {
   WINTRUST_DATA* data = static_cast<WINTRUST_DATA*>(pWVTData);
   if (data == nullptr || data->cbStruct < offsetof(WINTRUST_DATA, dwProvFlags) + sizeof(DWORD))
     return verdict(E_INVALIDARG);
-  if (data->dwStateAction == WTD_STATEACTION_CLOSE) return verdict(0);
-  if (data->dwStateAction == WTD_STATEACTION_VERIFY) data->hWVTStateData = nullptr;
+  if (data->dwStateAction == WTD_STATEACTION_CLOSE) {
+    if (data->hWVTStateData != nullptr && orv_posix::lookupHandleAs<ProviderState>(data->hWVTStateData))
+      CloseHandle(data->hWVTStateData);
+    data->hWVTStateData = nullptr;
+    return verdict(0);
+  }
+  const bool keepsState = data->dwStateAction == WTD_STATEACTION_VERIFY;
+  if (keepsState) data->hWVTStateData = nullptr;
   if (data->dwUnionChoice != WTD_CHOICE_FILE) return verdict(TRUST_E_SUBJECT_FORM_UNKNOWN);
   if (data->pFile == nullptr || data->pFile->pcwszFilePath == nullptr) return verdict(E_INVALIDARG);
   std::string path;
   if (!orv_posix::utf8PathOf(data->pFile->pcwszFilePath, path) || path.empty()) return verdict(CRYPT_E_FILE_ERROR);
-  const HRESULT result = verifyFile(path);
+  X509StackPtr chain;
+  const HRESULT result = verifyFile(path, data->pFile->hFile, keepsState ? &chain : nullptr);
+  if (result == 0 && keepsState)
+    data->hWVTStateData = orv_posix::registerHandle(std::make_shared<ProviderState>(chain.get()));
   ERR_clear_error();
   return verdict(result);
+}
+
+CRYPT_PROVIDER_DATA* WTHelperProvDataFromStateData(HANDLE hStateData) {
+  std::shared_ptr<ProviderState> state = orv_posix::lookupHandleAs<ProviderState>(hStateData);
+  return state ? state->data() : nullptr;  // lives until WTD_STATEACTION_CLOSE
+}
+
+CRYPT_PROVIDER_SGNR* WTHelperGetProvSignerFromChain(CRYPT_PROVIDER_DATA* pProvData, DWORD idxSigner,
+                                                    BOOL fCounterSigner, DWORD) {
+  if (pProvData == nullptr || fCounterSigner || idxSigner >= pProvData->csSigners) return nullptr;
+  return &pProvData->pasSigners[idxSigner];
 }
