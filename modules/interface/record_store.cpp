@@ -46,6 +46,24 @@ std::string RecordStore::defaultFolder() {
   return (std::filesystem::u8path(data) / "Halvik" / "Password Manager").u8string();
 }
 
+void RecordStore::makeTable(RecordDatabase& database, bool legacyExists, const WCHAR* method,
+                            std::string& problem) const {
+  std::vector<std::pair<std::string, StoredRecord>> imported, kept;
+  if (legacyExists && !LegacyRecords::read(legacy_, imported, problem)) {
+    problem += "; it is kept as it is: repair or remove it to use the store";
+    return;
+  }
+  for (auto& entry : imported) {
+    const std::string overBudget = RecordBudget::problemOf(entry.first, entry.second);
+    if (overBudget.empty())
+      kept.push_back(std::move(entry));
+    else
+      logRecordStoreFailure(method, "The record of " + entry.first.substr(0, 256) + " in " + legacy_ +
+                                        " is not imported: " + overBudget, kNoCode, __LINE__);
+  }
+  database.create(kept, problem);
+}
+
 std::unique_ptr<RecordDatabase> RecordStore::open(bool forStore, std::unique_ptr<orv_platform::FileLock>& lock) const {
   const WCHAR* method = methodName(forStore);
   if (folder_.empty()) {
@@ -64,7 +82,8 @@ std::unique_ptr<RecordDatabase> RecordStore::open(bool forStore, std::unique_ptr
     problem = orv_platform::checkPrivateFile(database_ + suffix, exists);
     if (suffix[0] == '\0') databaseExists = exists;
   }
-  if (problem.empty()) problem = orv_platform::checkPrivateFile(legacy_, legacyExists);
+  // The earlier file counts (and is checked) only until the database is made.
+  if (problem.empty() && !databaseExists) problem = orv_platform::checkPrivateFile(legacy_, legacyExists);
   if (problem.empty() && !databaseExists) {
     if (!forStore && !legacyExists) return nullptr;  // nothing stored yet
     problem = orv_platform::makePrivateFile(database_);
@@ -72,20 +91,9 @@ std::unique_ptr<RecordDatabase> RecordStore::open(bool forStore, std::unique_ptr
   std::unique_ptr<RecordDatabase> database;
   if (problem.empty()) database = RecordDatabase::open(database_, problem);
   const int version = database != nullptr ? database->version(problem) : -1;
-  if (version == 0) {
-    // The first use of this store: the earlier file's records come along.
-    std::vector<std::pair<std::string, StoredRecord>> imported, kept;
-    if (legacyExists && !LegacyRecords::read(legacy_, imported, problem))
-      problem += "; it is kept as it is: repair or remove it to use the store";
-    for (auto& entry : imported) {
-      const std::string overBudget = RecordBudget::problemOf(entry.first, entry.second);
-      if (overBudget.empty())
-        kept.push_back(std::move(entry));
-      else
-        logRecordStoreFailure(method, "The record of " + entry.first.substr(0, 256) + " in " + legacy_ +
-                                          " is not imported: " + overBudget, kNoCode, __LINE__);
-    }
-    if (problem.empty()) database->create(kept, problem);
+  if (version == 0 && databaseExists) problem = orv_platform::checkPrivateFile(legacy_, legacyExists);
+  if (version == 0 && problem.empty()) {
+    makeTable(*database, legacyExists, method, problem);
   } else if (version > RecordDatabase::kVersion) {
     problem = database_ + ": made by a later version (" + std::to_string(version) + ")";
   }

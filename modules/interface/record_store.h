@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "orv_win32.h"
+
 struct StoredRecord {
   std::string identity;  // stays the same when the record is replaced
   std::string title;     // the page title the record was saved from
@@ -43,6 +45,10 @@ class RecordStore {
   // The lock held and the database open and made; null when there is
   // nothing to find (`forStore` false) or the store cannot be used.
   std::unique_ptr<RecordDatabase> open(bool forStore, std::unique_ptr<orv_platform::FileLock>& lock) const;
+
+  // The first use of the database: its table, with the earlier file's
+  // records within budget (each one left out is logged).
+  void makeTable(RecordDatabase& database, bool legacyExists, const WCHAR* method, std::string& problem) const;
 
   std::string folder_;
   std::string database_;

@@ -355,6 +355,17 @@ TEST_F(InterfaceModuleTest, FilesAnotherUserOwnsOrMayWriteAreNotUsed) {
   std::filesystem::create_symlink(planted, linked / "records.db");
   SetEnvironmentVariableW(ORV_W("ORVPWM_RECORDS_DIR"), orv_test::widePath(linked).c_str());
   EXPECT_EQ(passwordOf("https://bank.example/"), "(none)") << "a link to a store";
+
+  // An earlier JSON store that others may write is not imported.
+  SetEnvironmentVariableW(ORV_W("ORVPWM_RECORDS_DIR"), folder_.wide("legacy").c_str());
+  std::filesystem::create_directories(folder_.path() / "legacy");
+  ::chmod((folder_.path() / "legacy").c_str(), 0700);
+  const std::filesystem::path earlier = folder_.path() / "legacy" / "records.json";
+  std::ofstream(earlier) << R"({"records": {"https://bank.example": {"pwFields": ["p"], "pwValues": ["planted"]}}})";
+  ::chmod(earlier.c_str(), 0666);
+  orv_test::CapturedLog log;
+  EXPECT_EQ(passwordOf("https://bank.example/"), "(none)") << "a records.json others may write";
+  EXPECT_EQ(log.linesWith({"records cannot be used", "records.json"}).size(), 1u) << log.all();
 }
 #endif
 
