@@ -299,6 +299,11 @@ TEST_F(InterfaceModuleTest, TheFolderAndFilesAreTheOwnersAloneWhateverTheUmask) 
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"records.db", "records.lock"})) << "no journal stays behind";
   EXPECT_EQ(passwordOf("https://a.example/"), "v2;");
+
+  // The user's own folder, left group-writable by an earlier umask, is closed and used.
+  ::chmod(nested.c_str(), 0777);
+  EXPECT_TRUE(create("https://b.example/", "B", listOf({"p"}), listOf({"v"})));
+  EXPECT_EQ(modeOf(nested), 0700u);
 }
 
 // Files planted before the first use by someone who may write them: none is
@@ -321,7 +326,6 @@ TEST_F(InterfaceModuleTest, FilesAnotherUserOwnsOrMayWriteAreNotUsed) {
       {"a store another user owns", "records.db", 0600, true},
       {"a group-writable lock", "records.lock", 0660, false},
       {"a journal another user owns", "records.db-journal", 0600, true},
-      {"a folder others may write", "", 0777, false},
       {"a folder another user owns", "", 0700, true},
   };
   int index = 0;

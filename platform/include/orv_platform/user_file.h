@@ -22,8 +22,8 @@ class FileLock {
 };
 
 // Makes the folder `path` (and missing parents) that only its owner may
-// enter. A folder that exists already must be this user's and writable by
-// no one else (a folder made before with a looser umask, 0755, is fine).
+// enter. A folder that exists already must be this user's; one that group
+// or others may write is made 0700.
 std::string makePrivateFolder(const std::string& path);
 
 // An existing file must be a plain file (not a link), this user's, and

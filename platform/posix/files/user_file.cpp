@@ -123,7 +123,12 @@ std::string makePrivateFolder(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return failure(path, std::strerror(errno));
   if (!S_ISDIR(info.st_mode)) return failure(path, "is not a folder");
-  return ownershipProblem(path, info);
+  if (info.st_uid != ::geteuid()) return ownershipProblem(path, info);
+  // The user's own folder, made group-writable under a looser umask before,
+  // is closed; each file in it is still checked on its own.
+  if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && ::chmod(path.c_str(), 0700) != 0)
+    return failure(path, std::string("cannot be made owner-only: ") + std::strerror(errno));
+  return std::string();
 }
 
 std::string checkPrivateFile(const std::string& path, bool& exists) {
