@@ -2,11 +2,15 @@
 // origin of the page it was saved from; its identity is the origin it was
 // first saved under. The first flag byte is 1 when the page's title is not
 // the one the record was saved from.
+#include <initializer_list>
+#include <string>
 #include <type_traits>
 
 #include "orvpwm_interface.h"
 #include "page_origin.h"
+#include "record_budget.h"
 #include "record_store.h"
+#include "record_store_log.h"
 
 namespace {
 
@@ -38,6 +42,25 @@ std::vector<std::string> stringsOf(CORVWCharStringList* list) {
   } while (list->moveNext());
   list->moveFirst();
   return strings;
+}
+
+// A list past the budget is refused before it is converted: a text of more
+// UTF-16 units than the budget's bytes cannot fit once it is UTF-8.
+std::string listOverBudget(CORVWCharStringList* list) {
+  if (list == nullptr) return std::string();
+  if (list->getCount() > RecordBudget::kMaxFieldsPerList)
+    return "a list holds " + std::to_string(list->getCount()) + " fields, more than " +
+           std::to_string(RecordBudget::kMaxFieldsPerList);
+  if (!list->moveFirst()) return std::string();
+  std::string problem;
+  do {
+    const CORVWCharString* text = list->getCurrentData();
+    if (text != nullptr && text->getLength() > RecordBudget::kMaxTextBytes)
+      problem = "a field holds " + std::to_string(text->getLength()) + " characters, more than " +
+                std::to_string(RecordBudget::kMaxTextBytes) + " bytes";
+  } while (problem.empty() && list->moveNext());
+  list->moveFirst();
+  return problem;
 }
 
 bool appendAll(const std::vector<std::string>& strings, CORVWCharStringList* list) {
@@ -76,14 +99,28 @@ ORV_MODULE_EXPORT bool createRecord(void*, CORVWCharString* pszUrl, CORVWCharStr
   try {
     const std::string origin = pageOrigin(utf8Of(pszUrl));
     if (origin.empty()) return false;
+    std::string overBudget;
+    for (CORVWCharStringList* list : {pPwFields, pPwValues, pTextFields, pTextValues})
+      if (overBudget.empty()) overBudget = listOverBudget(list);
+    if (overBudget.empty() && pszTitle != nullptr && pszTitle->getLength() > RecordBudget::kMaxTextBytes)
+      overBudget = "its title is longer than " + std::to_string(RecordBudget::kMaxTextBytes) + " bytes";
     StoredRecord record;
-    record.identity = origin;
-    record.title = utf8Of(pszTitle);
-    record.pwFields = stringsOf(pPwFields);
-    if (record.pwFields.empty()) return false;  // a login without a password field is no record
-    record.pwValues = stringsOf(pPwValues);
-    record.textFields = stringsOf(pTextFields);
-    record.textValues = stringsOf(pTextValues);
+    if (overBudget.empty()) {
+      record.identity = origin;
+      record.title = utf8Of(pszTitle);
+      record.pwFields = stringsOf(pPwFields);
+      if (record.pwFields.empty()) return false;  // a login without a password field is no record
+      record.pwValues = stringsOf(pPwValues);
+      record.textFields = stringsOf(pTextFields);
+      record.textValues = stringsOf(pTextValues);
+      overBudget = RecordBudget::problemOf(origin, record);
+    }
+    if (!overBudget.empty()) {
+      logRecordStoreFailure(ORV_W("createRecord"),
+                            "The record of " + origin.substr(0, 256) + " is over budget and not stored: " + overBudget,
+                            static_cast<DWORD>(-1), __LINE__);
+      return false;
+    }
     return RecordStore(RecordStore::defaultFolder()).store(origin, record);
   } catch (...) {
     return false;

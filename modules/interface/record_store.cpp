@@ -1,55 +1,18 @@
 #include "record_store.h"
 
-#include <json/json.h>
-
 #include <filesystem>
-#include <fstream>
-#include <memory>
-#include <sstream>
 
+#include "legacy_records.h"
 #include "orv_platform/user_file.h"
 #include "orv_win32.h"
+#include "record_budget.h"
+#include "record_database.h"
+#include "record_store_log.h"
 
 namespace {
 
-enum class ReadResult { Read, Missing, Failed };
-
-// The whole file into `root`: Missing when there is no file yet.
-ReadResult readStore(const std::string& path, Json::Value& root) {
-  std::error_code error;
-  const std::filesystem::path file = std::filesystem::u8path(path);
-  if (!std::filesystem::exists(file, error)) return error ? ReadResult::Failed : ReadResult::Missing;
-  const auto size = std::filesystem::file_size(file, error);
-  if (error || size > RecordStore::kMaxFileBytes) return ReadResult::Failed;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return ReadResult::Failed;
-  std::string bytes(static_cast<size_t>(size), '\0');
-  if (size != 0 && !in.read(bytes.data(), static_cast<std::streamsize>(size))) return ReadResult::Failed;
-  if (bytes.empty()) {  // made by a process that stopped before writing
-    root = Json::Value(Json::objectValue);
-    return ReadResult::Read;
-  }
-  Json::CharReaderBuilder builder;
-  builder["collectComments"] = false;
-  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  std::string problems;
-  if (!reader->parse(bytes.data(), bytes.data() + bytes.size(), &root, &problems) || !root.isObject())
-    return ReadResult::Failed;
-  return ReadResult::Read;
-}
-
-std::vector<std::string> stringsOf(const Json::Value& array) {
-  std::vector<std::string> strings;
-  if (!array.isArray()) return strings;
-  for (const Json::Value& element : array)
-    if (element.isString()) strings.push_back(element.asString());
-  return strings;
-}
-
-Json::Value arrayOf(const std::vector<std::string>& strings) {
-  Json::Value array(Json::arrayValue);
-  for (const std::string& text : strings) array.append(text);
-  return array;
+std::string inFolder(const std::string& folder, const char* name) {
+  return (std::filesystem::u8path(folder) / name).u8string();
 }
 
 std::string environmentFolder() {
@@ -63,12 +26,17 @@ std::string environmentFolder() {
   return folder;
 }
 
+const WCHAR* methodName(bool forStore) { return forStore ? ORV_W("store") : ORV_W("find"); }
+
+constexpr DWORD kNoCode = static_cast<DWORD>(-1);
+
 }  // namespace
 
 RecordStore::RecordStore(const std::string& folder)
     : folder_(folder),
-      file_((std::filesystem::u8path(folder) / "records.json").u8string()),
-      lock_((std::filesystem::u8path(folder) / "records.lock").u8string()) {}
+      database_(inFolder(folder, "records.db")),
+      lock_(inFolder(folder, "records.lock")),
+      legacy_(inFolder(folder, "records.json")) {}
 
 std::string RecordStore::defaultFolder() {
   const std::string configured = environmentFolder();
@@ -78,54 +46,80 @@ std::string RecordStore::defaultFolder() {
   return (std::filesystem::u8path(data) / "Halvik" / "Password Manager").u8string();
 }
 
+void RecordStore::makeTable(RecordDatabase& database, bool legacyExists, const WCHAR* method,
+                            std::string& problem) const {
+  std::vector<std::pair<std::string, StoredRecord>> imported, kept;
+  if (legacyExists && !LegacyRecords::read(legacy_, imported, problem)) {
+    problem += "; it is kept as it is: repair or remove it to use the store";
+    return;
+  }
+  for (auto& entry : imported) {
+    const std::string overBudget = RecordBudget::problemOf(entry.first, entry.second);
+    if (overBudget.empty())
+      kept.push_back(std::move(entry));
+    else
+      logRecordStoreFailure(method, "The record of " + entry.first.substr(0, 256) + " in " + legacy_ +
+                                        " is not imported: " + overBudget, kNoCode, __LINE__);
+  }
+  database.create(kept, problem);
+}
+
+std::unique_ptr<RecordDatabase> RecordStore::open(bool forStore, std::unique_ptr<orv_platform::FileLock>& lock) const {
+  const WCHAR* method = methodName(forStore);
+  if (folder_.empty()) {
+    logRecordStoreFailure(method, "No folder for the records: neither ORVPWM_RECORDS_DIR nor a data folder is set",
+                          kNoCode, __LINE__);
+    return nullptr;
+  }
+  std::error_code error;
+  if (!forStore && !std::filesystem::is_directory(std::filesystem::u8path(folder_), error)) return nullptr;
+  std::string problem = orv_platform::makePrivateFolder(folder_);
+  if (problem.empty()) lock = orv_platform::FileLock::acquire(lock_, &problem);
+  // Every file SQLite may read, its journal too, must be the user's own.
+  bool exists = false, databaseExists = false, legacyExists = false;
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+    if (!problem.empty()) break;
+    problem = orv_platform::checkPrivateFile(database_ + suffix, exists);
+    if (suffix[0] == '\0') databaseExists = exists;
+  }
+  // The earlier file counts (and is checked) only until the database is made.
+  if (problem.empty() && !databaseExists) problem = orv_platform::checkPrivateFile(legacy_, legacyExists);
+  if (problem.empty() && !databaseExists) {
+    if (!forStore && !legacyExists) return nullptr;  // nothing stored yet
+    problem = orv_platform::makePrivateFile(database_);
+  }
+  std::unique_ptr<RecordDatabase> database;
+  if (problem.empty()) database = RecordDatabase::open(database_, problem);
+  const int version = database != nullptr ? database->version(problem) : -1;
+  if (version == 0 && databaseExists) problem = orv_platform::checkPrivateFile(legacy_, legacyExists);
+  if (version == 0 && problem.empty()) {
+    makeTable(*database, legacyExists, method, problem);
+  } else if (version > RecordDatabase::kVersion) {
+    problem = database_ + ": made by a later version (" + std::to_string(version) + ")";
+  }
+  if (!problem.empty()) {
+    logRecordStoreFailure(method, "The records cannot be used: " + problem, kNoCode, __LINE__);
+    return nullptr;
+  }
+  return database;
+}
+
 bool RecordStore::find(const std::string& origin, StoredRecord& record) const {
-  if (folder_.empty()) return false;
-  const std::unique_ptr<orv_platform::FileLock> lock = orv_platform::FileLock::acquire(lock_);
-  if (!lock) return false;
-  Json::Value root;
-  if (readStore(file_, root) != ReadResult::Read) return false;
-  const Json::Value& records = root["records"];
-  if (!records.isObject() || !records.isMember(origin)) return false;
-  const Json::Value& found = records[origin];
-  if (!found.isObject()) return false;
-  record.identity = found["identity"].isString() ? found["identity"].asString() : origin;
-  record.title = found["title"].isString() ? found["title"].asString() : std::string();
-  record.autoSubmit = !found["autoSubmit"].isBool() || found["autoSubmit"].asBool();
-  record.pwFields = stringsOf(found["pwFields"]);
-  record.pwValues = stringsOf(found["pwValues"]);
-  record.textFields = stringsOf(found["textFields"]);
-  record.textValues = stringsOf(found["textValues"]);
-  return true;
+  std::unique_ptr<orv_platform::FileLock> lock;
+  const std::unique_ptr<RecordDatabase> database = open(false, lock);
+  if (database == nullptr) return false;
+  std::string problem;
+  if (database->find(origin, record, problem)) return true;
+  if (!problem.empty()) logRecordStoreFailure(ORV_W("find"), problem, kNoCode, __LINE__);
+  return false;
 }
 
 bool RecordStore::store(const std::string& origin, const StoredRecord& record) const {
-  if (folder_.empty()) return false;
-  std::error_code error;
-  std::filesystem::create_directories(std::filesystem::u8path(folder_), error);
-  if (error) return false;
-  const std::unique_ptr<orv_platform::FileLock> lock = orv_platform::FileLock::acquire(lock_);
-  if (!lock) return false;
-  Json::Value root(Json::objectValue);
-  if (readStore(file_, root) == ReadResult::Failed) return false;
-  Json::Value& records = root["records"];
-  if (!records.isObject()) records = Json::Value(Json::objectValue);
-  Json::Value previous = records.get(origin, Json::Value());
-  if (!previous.isObject()) previous = Json::Value(Json::objectValue);
-
-  Json::Value entry(Json::objectValue);
-  entry["identity"] = previous["identity"].isString() ? previous["identity"].asString() : record.identity;
-  entry["title"] = record.title;
-  entry["autoSubmit"] = previous["autoSubmit"].isBool() ? previous["autoSubmit"].asBool() : record.autoSubmit;
-  entry["pwFields"] = arrayOf(record.pwFields);
-  entry["pwValues"] = arrayOf(record.pwValues);
-  entry["textFields"] = arrayOf(record.textFields);
-  entry["textValues"] = arrayOf(record.textValues);
-  records[origin] = entry;
-
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = " ";
-  builder["emitUTF8"] = true;
-  const std::string text = Json::writeString(builder, root) + "\n";
-  if (text.size() > kMaxFileBytes) return false;
-  return orv_platform::replaceFile(file_, text);
+  std::unique_ptr<orv_platform::FileLock> lock;
+  const std::unique_ptr<RecordDatabase> database = open(true, lock);
+  if (database == nullptr) return false;
+  std::string problem;
+  if (database->store(origin, record, problem)) return true;
+  logRecordStoreFailure(ORV_W("store"), problem, kNoCode, __LINE__);
+  return false;
 }

@@ -65,16 +65,81 @@ class WindowsFileLock : public FileLock {
   HANDLE file_;
 };
 
+std::string failure(const std::string& path, const std::string& what) { return path + ": " + what; }
+
+std::string errorText(DWORD error) { return "Windows error " + std::to_string(error); }
+
 }  // namespace
 
-std::unique_ptr<FileLock> FileLock::acquire(const std::string& path) {
+// The owner-only access list is set when the file is made; the checks below
+// refuse what is not a plain file (links and other reparse points, folders).
+// The profile folder where these files live is the user's own.
+std::string checkPrivateFile(const std::string& path, bool& exists) {
+  exists = false;
+  const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? std::string()
+                                                                          : failure(path, errorText(error));
+  }
+  exists = true;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return failure(path, "is a link");
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return failure(path, "is not a plain file");
+  return std::string();
+}
+
+std::string makePrivateFile(const std::string& path) {
+  OwnerOnly security;
+  HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, security.attributes(), CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return std::string();
+  }
+  const DWORD error = GetLastError();
+  if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return failure(path, errorText(error));
+  bool exists = false;
+  const std::string problem = checkPrivateFile(path, exists);
+  return problem.empty() && !exists ? failure(path, "vanished while it was made") : problem;
+}
+
+std::string makePrivateFolder(const std::string& path) {
+  if (path.empty()) return "no folder named";
+  const std::wstring wide = widen(path);
+  // Each missing folder from the outermost in, owner-only.
+  for (size_t end = 0; end != std::wstring::npos;) {
+    end = wide.find_first_of(L"\\/", end + 1);
+    const std::wstring folder = wide.substr(0, end);
+    if (folder.empty() || folder.back() == L':') continue;
+    if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+    OwnerOnly security;
+    if (!CreateDirectoryW(folder.c_str(), security.attributes()) && GetLastError() != ERROR_ALREADY_EXISTS)
+      return failure(narrow(folder), errorText(GetLastError()));
+  }
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return failure(path, errorText(GetLastError()));
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return failure(path, "is not a folder");
+  return std::string();
+}
+
+std::unique_ptr<FileLock> FileLock::acquire(const std::string& path, std::string* problem) {
+  bool exists = false;
+  const std::string refused = checkPrivateFile(path, exists);
+  if (!refused.empty()) {
+    if (problem != nullptr) *problem = refused;
+    return nullptr;
+  }
   OwnerOnly security;
   HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, security.attributes(), OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  if (file == INVALID_HANDLE_VALUE) {
+    if (problem != nullptr) *problem = failure(path, errorText(GetLastError()));
+    return nullptr;
+  }
   OVERLAPPED whole{};
   if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+    if (problem != nullptr) *problem = failure(path, errorText(GetLastError()));
     CloseHandle(file);
     return nullptr;
   }

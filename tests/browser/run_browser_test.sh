@@ -78,14 +78,18 @@ fi
   --user-data-dir="$profile" --load-extension="$extension" about:blank >"$work/browser.log" 2>&1 &
 browser_pid=$!
 
-store="$ORVPWM_RECORDS_DIR/records.json"
+store="$ORVPWM_RECORDS_DIR/records.db"
+stored_reply() {
+  [ -f "$store" ] && [ "$(sqlite3 -readonly "$store" \
+    "SELECT count(*) FROM records WHERE origin = 'https://reply.example'" 2>/dev/null)" = 1 ]
+}
 for _ in $(seq 1 300); do
-  if [ -f "$store" ] && grep -q '"https://reply.example"' "$store"; then break; fi
+  if stored_reply; then break; fi
   sleep 0.1
 done
-if ! [ -f "$store" ] || ! grep -q '"https://reply.example"' "$store"; then
+if ! stored_reply; then
   echo "browser test: the extension's reply never came back through the host" >&2
-  [ -f "$store" ] && cat "$store" >&2
+  [ -f "$store" ] && sqlite3 -readonly "$store" "SELECT origin FROM records" >&2
   tail -n 20 "$work/browser.log" >&2
   exit 1
 fi

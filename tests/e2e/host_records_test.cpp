@@ -214,6 +214,23 @@ TEST_F(HostRecordsTest, AStoredRecordComesBackInOrderWithReturnPacked) {
                 "\"URL\":\"https://login.example.com/again\"}");
 }
 
+TEST_F(HostRecordsTest, ACreateOverTheRecordBudgetStoresNothingAndTheNextOriginStillStores) {
+  StandIn standIn;
+  const std::string sixtyK(60 * 1024, 'x');  // five of them: 300 KiB, past a record's 256 KiB
+  std::string overBudget =
+      R"({"COMMAND":"CREATE_BROWSER_RECORD","SITE_URL":"https://login.example.com/","PW_FIELDS":["p"],"PW_VALUES":[)";
+  for (int i = 0; i < 5; ++i) overBudget += (i == 0 ? "\"" : ",\"") + sixtyK + "\"";
+  overBudget += "]}";
+  const std::vector<std::string> replies = converse(
+      {kCreate, overBudget,
+       R"({"COMMAND":"CREATE_BROWSER_RECORD","SITE_URL":"https://next.example/","PW_FIELDS":["p"],"PW_VALUES":["v"]})",
+       kLoad, R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://next.example/"})"});
+  ASSERT_EQ(replies.size(), 2u);
+  EXPECT_NE(replies[0].find("\"PW_VALUE_ARRAY\":[\"s3cret\",\"1234\"]"), std::string::npos)
+      << "the stored record stays: " << replies[0].substr(0, 200);
+  EXPECT_NE(replies[1].find("\"PW_VALUE_ARRAY\":[\"v\"]"), std::string::npos) << replies[1].substr(0, 200);
+}
+
 TEST_F(HostRecordsTest, TheGuardHoldsAutoSubmitBackForTheSameRecordWithinTheInterval) {
   StandIn standIn;
   ChildProcess host = startHost();

@@ -1,7 +1,10 @@
-// A file that one user's programs share and no other user may read: an
-// exclusive lock that holds across processes, and a whole-file replace that
-// a reader never sees half done. One interface, one small implementation per
-// OS (posix/user_file.cpp, windows/user_file.cpp). Paths are UTF-8.
+// Files that one user's programs share and no other user may read or write:
+// a folder and files made owner-only whatever the process's umask, a check
+// that refuses what another user owns or may write, an exclusive lock that
+// holds across processes, and a whole-file replace that a reader never sees
+// half done. One interface, one small implementation per OS
+// (posix/files/user_file.cpp, windows/user_file.cpp). Paths are UTF-8.
+// The checks return why a path cannot be used, or an empty text when it can.
 #pragma once
 
 #include <memory>
@@ -11,14 +14,30 @@ namespace orv_platform {
 
 class FileLock {
  public:
-  // Waits until this process holds the lock file `path` (made, readable by
-  // its owner alone, when missing). Null when the file cannot be opened.
-  static std::unique_ptr<FileLock> acquire(const std::string& path);
+  // Waits until this process holds the lock file `path` (made, owner-only,
+  // when missing). Null when the file cannot be opened or fails the same
+  // test as checkPrivateFile; `problem`, when given, then says why.
+  static std::unique_ptr<FileLock> acquire(const std::string& path, std::string* problem = nullptr);
   virtual ~FileLock() = default;  // releases the lock
 };
 
+// Makes the folder `path` (and missing parents) that only its owner may
+// enter. A folder that exists already must be this user's; one that group
+// or others may write is made 0700.
+std::string makePrivateFolder(const std::string& path);
+
+// An existing file must be a plain file (not a link), this user's, and
+// writable by no one else; its read bits for others are cleared. A missing
+// file passes, with `exists` false.
+std::string checkPrivateFile(const std::string& path, bool& exists);
+
+// Makes `path` an empty owner-only file when it is missing, then checks it
+// as checkPrivateFile does.
+std::string makePrivateFile(const std::string& path);
+
 // Writes `bytes` to a new file beside `path` that only its owner may read
-// and write, flushes it to disk and moves it over `path` in one step.
+// and write, flushes it to disk and moves it over `path` in one step; the
+// move itself is flushed too, so a replace that returned survives a crash.
 bool replaceFile(const std::string& path, const std::string& bytes);
 
 // The folder of this user's application data: $XDG_DATA_HOME, else

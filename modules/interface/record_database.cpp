@@ -1,0 +1,180 @@
+#include "record_database.h"
+
+#include <json/json.h>
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace {
+
+// One prepared statement, finalized when it goes.
+class Statement {
+ public:
+  Statement(sqlite3* connection, const char* sql) {
+    if (sqlite3_prepare_v2(connection, sql, -1, &statement_, nullptr) != SQLITE_OK) statement_ = nullptr;
+  }
+  ~Statement() { sqlite3_finalize(statement_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  bool prepared() const { return statement_ != nullptr; }
+  bool bind(int index, const std::string& text) {
+    return sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) ==
+           SQLITE_OK;
+  }
+  bool bind(int index, int value) { return sqlite3_bind_int(statement_, index, value) == SQLITE_OK; }
+  int step() { return sqlite3_step(statement_); }
+  void reset() { sqlite3_reset(statement_); }
+  std::string text(int column) const {
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+    if (bytes == nullptr) return std::string();
+    return std::string(bytes, static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
+  }
+  int integer(int column) const { return sqlite3_column_int(statement_, column); }
+
+ private:
+  sqlite3_stmt* statement_ = nullptr;
+};
+
+std::string arrayOf(const std::vector<std::string>& strings) {
+  Json::Value array(Json::arrayValue);
+  for (const std::string& text : strings) array.append(text);
+  Json::StreamWriterBuilder builder;
+  builder["indentation"] = "";
+  builder["emitUTF8"] = true;
+  return Json::writeString(builder, array);
+}
+
+std::vector<std::string> stringsOf(const std::string& json) {
+  std::vector<std::string> strings;
+  Json::Value array;
+  Json::CharReaderBuilder builder;
+  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  if (!reader->parse(json.data(), json.data() + json.size(), &array, nullptr) || !array.isArray()) return strings;
+  for (const Json::Value& element : array)
+    if (element.isString()) strings.push_back(element.asString());
+  return strings;
+}
+
+// The record's columns, in the order of kInsertColumns.
+bool bindRecord(Statement& statement, const std::string& origin, const StoredRecord& record) {
+  return statement.bind(1, origin) && statement.bind(2, record.identity) && statement.bind(3, record.title) &&
+         statement.bind(4, record.autoSubmit ? 1 : 0) && statement.bind(5, arrayOf(record.pwFields)) &&
+         statement.bind(6, arrayOf(record.pwValues)) && statement.bind(7, arrayOf(record.textFields)) &&
+         statement.bind(8, arrayOf(record.textValues));
+}
+
+constexpr char kInsertColumns[] =
+    "INSERT INTO records(origin, identity, title, auto_submit, pw_fields, pw_values, text_fields, text_values) "
+    "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)";
+
+}  // namespace
+
+std::unique_ptr<RecordDatabase> RecordDatabase::open(const std::string& path, std::string& problem) {
+  sqlite3* connection = nullptr;
+  const int opened = sqlite3_open_v2(path.c_str(), &connection, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
+  std::unique_ptr<RecordDatabase> database(new RecordDatabase(connection));
+  if (opened != SQLITE_OK) {
+    problem = database->errorOf("open");
+    return nullptr;
+  }
+  // The file holds only data: no triggers or views run, nothing in it can
+  // call functions, and writes to the schema itself are refused.
+  sqlite3_db_config(connection, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(connection, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+  sqlite3_db_config(connection, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+  sqlite3_db_config(connection, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+  // Our own processes wait on the store's lock file; this covers a tool
+  // (the sqlite3 shell) that has the file open meanwhile.
+  sqlite3_busy_timeout(connection, 10000);
+  // A rollback journal works on every file system (WAL needs shared memory,
+  // which network home folders lack). With it, FULL syncs the journal and
+  // the file before the journal is deleted, and EXTRA also syncs the folder
+  // after the delete, the step that commits: a create that returned is on
+  // disk. Deleted records are overwritten, not left in free pages.
+  if (!database->execute("PRAGMA journal_mode = DELETE; PRAGMA synchronous = EXTRA; PRAGMA secure_delete = ON;",
+                         problem))
+    return nullptr;
+  return database;
+}
+
+RecordDatabase::~RecordDatabase() { sqlite3_close_v2(connection_); }
+
+std::string RecordDatabase::errorOf(const char* step) const {
+  return std::string("SQLite ") + step + ": " + (connection_ != nullptr ? sqlite3_errmsg(connection_) : "no memory");
+}
+
+bool RecordDatabase::execute(const char* sql, std::string& problem) {
+  if (sqlite3_exec(connection_, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+  problem = errorOf(sql);
+  return false;
+}
+
+int RecordDatabase::version(std::string& problem) {
+  Statement statement(connection_, "PRAGMA user_version");
+  if (!statement.prepared() || statement.step() != SQLITE_ROW) {
+    problem = errorOf("PRAGMA user_version");
+    return -1;
+  }
+  return statement.integer(0);
+}
+
+bool RecordDatabase::create(const std::vector<std::pair<std::string, StoredRecord>>& imported, std::string& problem) {
+  if (!execute("BEGIN IMMEDIATE", problem)) return false;
+  bool done = execute(
+      "CREATE TABLE IF NOT EXISTS records("
+      "origin TEXT PRIMARY KEY NOT NULL, identity TEXT NOT NULL, title TEXT NOT NULL, "
+      "auto_submit INTEGER NOT NULL DEFAULT 1, pw_fields TEXT NOT NULL, pw_values TEXT NOT NULL, "
+      "text_fields TEXT NOT NULL, text_values TEXT NOT NULL)",
+      problem);
+  if (done) {
+    Statement insert(connection_, (std::string(kInsertColumns) + " ON CONFLICT(origin) DO NOTHING").c_str());
+    done = insert.prepared();
+    for (size_t i = 0; done && i < imported.size(); ++i) {
+      done = bindRecord(insert, imported[i].first, imported[i].second) && insert.step() == SQLITE_DONE;
+      insert.reset();
+    }
+    if (!done) problem = errorOf("import");
+  }
+  done = done && execute(("PRAGMA user_version = " + std::to_string(kVersion)).c_str(), problem) &&
+         execute("COMMIT", problem);
+  if (!done) sqlite3_exec(connection_, "ROLLBACK", nullptr, nullptr, nullptr);
+  return done;
+}
+
+bool RecordDatabase::find(const std::string& origin, StoredRecord& record, std::string& problem) {
+  Statement select(connection_,
+                   "SELECT identity, title, auto_submit, pw_fields, pw_values, text_fields, text_values "
+                   "FROM records WHERE origin = ?1");
+  if (!select.prepared() || !select.bind(1, origin)) {
+    problem = errorOf("find");
+    return false;
+  }
+  const int stepped = select.step();
+  if (stepped != SQLITE_ROW) {
+    if (stepped != SQLITE_DONE) problem = errorOf("find");
+    return false;
+  }
+  record.identity = select.text(0);
+  record.title = select.text(1);
+  record.autoSubmit = select.integer(2) != 0;
+  record.pwFields = stringsOf(select.text(3));
+  record.pwValues = stringsOf(select.text(4));
+  record.textFields = stringsOf(select.text(5));
+  record.textValues = stringsOf(select.text(6));
+  return true;
+}
+
+bool RecordDatabase::store(const std::string& origin, const StoredRecord& record, std::string& problem) {
+  // One statement is one transaction: the row is replaced whole or not at all.
+  Statement upsert(connection_, (std::string(kInsertColumns) +
+                                 " ON CONFLICT(origin) DO UPDATE SET title = excluded.title, "
+                                 "pw_fields = excluded.pw_fields, pw_values = excluded.pw_values, "
+                                 "text_fields = excluded.text_fields, text_values = excluded.text_values")
+                                    .c_str());
+  if (!upsert.prepared() || !bindRecord(upsert, origin, record) || upsert.step() != SQLITE_DONE) {
+    problem = errorOf("store");
+    return false;
+  }
+  return true;
+}
