@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <thread>
 
@@ -282,6 +283,52 @@ TEST_F(HostRecordsTest, NothingIsAnsweredWhenTheManagerIsNotReady) {
   EXPECT_TRUE(converse({kLoad}).empty()) << "unsigned policy module";
   registry_->add(kModulesKey, "AppPolicy", "REG_SZ", forPrograms(*scratch_ / "missing_policy.dll"));
   EXPECT_TRUE(converse({kLoad}).empty()) << "no policy module";
+}
+
+// Each policy module below fails the signature check in its own way; the
+// host must then serve nothing, exactly as without a module.
+TEST_F(HostRecordsTest, APolicyModuleThatFailsItsSignatureCheckServesNothing) {
+  StandIn standIn;
+  converse({kCreate});
+  ASSERT_EQ(converse({kLoad}).size(), 1u) << "the signed module serves";
+
+  // Signed, then one byte of its code changed.
+  const std::string suffix = signedPolicy()->extension().string();
+  const std::filesystem::path tampered = *scratch_ / ("tampered_policy" + suffix);
+  std::filesystem::copy_file(*signedPolicy(), tampered, std::filesystem::copy_options::overwrite_existing);
+  if (!orv_e2e::runsUnderWine())
+    std::filesystem::copy_file(signedPolicy()->string() + ".p7s", tampered.string() + ".p7s",
+                               std::filesystem::copy_options::overwrite_existing);
+  {
+    std::fstream file(tampered, std::ios::in | std::ios::out | std::ios::binary);
+    const std::streamoff middle = static_cast<std::streamoff>(std::filesystem::file_size(tampered) / 2);
+    file.seekg(middle);
+    const char byte = static_cast<char>(file.get());
+    file.seekp(middle);
+    file.put(static_cast<char>(byte ^ 0x5a));
+  }
+  registry_->add(kModulesKey, "AppPolicy", "REG_SZ", forPrograms(tampered));
+  EXPECT_TRUE(converse({kLoad}).empty()) << "tampered policy module";
+
+  if (orv_e2e::runsUnderWine()) return;  // Wine trusts any root carried in a signature
+
+  // Signed by a "HALVIK" certificate whose root is not an anchor here.
+  const std::filesystem::path foreign = *scratch_ / ("foreign_policy" + suffix);
+  std::filesystem::copy_file(*unsignedPolicy(), foreign, std::filesystem::copy_options::overwrite_existing);
+  const orv_e2e::CommandResult signing = orv_e2e::runCommand(
+      {ORV_SOURCE_DIR "/scripts/sign-module", foreign.string(), (*scratch_ / "elsewhere_trust").string()});
+  ASSERT_EQ(signing.exitCode, 0) << signing.output << signing.error;
+  registry_->add(kModulesKey, "AppPolicy", "REG_SZ", forPrograms(foreign));
+  EXPECT_TRUE(converse({kLoad}).empty()) << "policy module signed under a root that is no anchor";
+
+  // The right signature, but an anchor that group members may rewrite.
+  registry_->add(kModulesKey, "AppPolicy", "REG_SZ", forPrograms(*signedPolicy()));
+  ASSERT_EQ(converse({kLoad}).size(), 1u);
+  const std::filesystem::path anchors = std::filesystem::path(registry_->folder()) / "trust";
+  for (const auto& entry : std::filesystem::directory_iterator(anchors))
+    std::filesystem::permissions(entry.path(), std::filesystem::perms::group_write,
+                                 std::filesystem::perm_options::add);
+  EXPECT_TRUE(converse({kLoad}).empty()) << "group-writable trust anchor";
 }
 
 TEST_F(HostRecordsTest, OddFieldsAreStoredTheWayTheHostReadsThem) {
