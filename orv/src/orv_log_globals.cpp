@@ -22,7 +22,14 @@ bool loadLogConfiguration() {
   g_ulDynamicLogging = ORV_DYNAMIC_LOGGING_OFF;
   DWORD value = 0;
   if (!readLogsDword(ORV_W("DynamicLogging"), value)) return false;
-  if (value == 1) g_ulDynamicLogging = ORV_DYNAMIC_LOGGING_ON;
+  if (value == 1) {
+    // The traced reads below write to the log already: the limits are read
+    // untraced first, so that those records are held to them too.
+    DWORD limit = 0;
+    if (readLogsDword(ORV_W("MaxLogFileNum"), limit)) g_ulMaxLogFileNum = limit;
+    if (readLogsDword(ORV_W("MaxLogFileSize"), limit)) g_ulMaxLogFileSize = limit;
+    g_ulDynamicLogging = ORV_DYNAMIC_LOGGING_ON;
+  }
   if (readLogsDword(ORV_W("MaxLogFileNum"), value)) g_ulMaxLogFileNum = value;
   if (readLogsDword(ORV_W("MaxLogFileSize"), value)) g_ulMaxLogFileSize = value;
   return true;

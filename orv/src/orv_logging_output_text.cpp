@@ -198,6 +198,18 @@ void createLogFile(const WCHAR* path) {
   if (!marked || !MoveFileExW(fresh, path, 0)) DeleteFileW(fresh);
 }
 
+// Creates the folder that holds `path` (one level).
+void createFolderOf(const WCHAR* path) {
+  const WCHAR* separator = wcsrchr(path, orv_platform::kPathSeparator);
+  if (separator == nullptr) return;
+  WCHAR folder[kPathLimitChars];
+  const size_t folderLength = static_cast<size_t>(separator - path) + 1;
+  if (folderLength >= kPathLimitChars) return;
+  for (size_t i = 0; i < folderLength; ++i) folder[i] = path[i];
+  folder[folderLength] = 0;
+  CreateDirectoryW(folder, nullptr);
+}
+
 // Opens the log file for appending: each line lands whole at the end, even
 // with other processes writing. A missing file is created with the
 // byte-order mark first; its folder (one level) is created first.
@@ -212,13 +224,7 @@ HANDLE openLogFile(const WCHAR* path, bool requireRootedPath) {
   // pointer is never moved there.
   HANDLE file = CreateFileW(path, access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) return file;
-  if (const WCHAR* separator = wcsrchr(path, orv_platform::kPathSeparator)) {
-    WCHAR folder[kPathLimitChars];
-    const size_t folderLength = static_cast<size_t>(separator - path) + 1;
-    for (size_t i = 0; i < folderLength; ++i) folder[i] = path[i];
-    folder[folderLength] = 0;
-    CreateDirectoryW(folder, nullptr);
-  }
+  createFolderOf(path);
   // A rotation may move the new file away before it opens: try again once.
   for (int attempt = 0; attempt < 2 && file == INVALID_HANDLE_VALUE; ++attempt) {
     createLogFile(path);
@@ -227,54 +233,73 @@ HANDLE openLogFile(const WCHAR* path, bool requireRootedPath) {
   return file;
 }
 
-// Rotation is serialised across processes by an exclusive lock on
-// "<path>.lock" beside the log, and between this process's threads by a
-// mutex first. A holder that keeps the lock longer than kLockPatienceMs (a
-// stopped process) costs the others their rotation, never their line.
-class RotationLock {
+// Appends and rotations are serialised across processes by an exclusive
+// lock on "<path>.lock" beside the log, and between this process's threads
+// by a mutex first. The lock file stays open for the life of the process
+// (reopened only when the log moves), so a write costs two lock calls, not
+// an open and a close. A holder that keeps the lock longer than
+// kLockPatienceMs (a stopped process) costs the others their size bound,
+// never their line.
+class LogFileLock {
  public:
-  explicit RotationLock(const WCHAR* logPath) : m_guard(mutex()) {
-    WCHAR name[kPathLimitChars + 16];
-    suffixedName(logPath, ORV_W(".lock"), name, sizeof(name) / sizeof(name[0]));
-    m_hFile = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (m_hFile == INVALID_HANDLE_VALUE) return;
+  explicit LogFileLock(const WCHAR* logPath) : m_guard(mutex()) {
+    HANDLE file = lockFileFor(logPath);
+    if (file == INVALID_HANDLE_VALUE) return;
     DWORD pauseMs = 1;
     for (DWORD waitedMs = 0;; waitedMs += pauseMs, pauseMs = pauseMs < 16 ? pauseMs * 2 : pauseMs) {
       OVERLAPPED whole{};
-      if (LockFileEx(m_hFile, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
-        m_bHeld = true;
+      if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
+        m_hHeld = file;
         return;
       }
       if (GetLastError() != ERROR_LOCK_VIOLATION || waitedMs >= kLockPatienceMs) return;
       Sleep(pauseMs);
     }
   }
-  ~RotationLock() {
-    if (m_hFile == INVALID_HANDLE_VALUE) return;
-    if (m_bHeld) {
-      OVERLAPPED whole{};
-      UnlockFileEx(m_hFile, 0, MAXDWORD, MAXDWORD, &whole);
-    }
-    CloseHandle(m_hFile);
+  ~LogFileLock() {
+    if (m_hHeld == INVALID_HANDLE_VALUE) return;
+    OVERLAPPED whole{};
+    UnlockFileEx(m_hHeld, 0, MAXDWORD, MAXDWORD, &whole);
   }
-  RotationLock(const RotationLock&) = delete;
-  RotationLock& operator=(const RotationLock&) = delete;
-  bool held() const { return m_bHeld; }
+  LogFileLock(const LogFileLock&) = delete;
+  LogFileLock& operator=(const LogFileLock&) = delete;
+  bool held() const { return m_hHeld != INVALID_HANDLE_VALUE; }
 
  private:
   static constexpr DWORD kLockPatienceMs = 5000;
+  // Never destroyed: static destructors may still log.
+  struct OpenLockFile {
+    WCHAR szLogPath[kPathLimitChars] = {};
+    HANDLE hFile = INVALID_HANDLE_VALUE;
+  };
   static std::mutex& mutex() {
-    static std::mutex* lock = new std::mutex();  // outlives static destructors that may still log
+    static std::mutex* lock = new std::mutex();
     return *lock;
+  }
+  // Under the mutex: the open lock file of `logPath`.
+  static HANDLE lockFileFor(const WCHAR* logPath) {
+    static OpenLockFile* open = new OpenLockFile();
+    if (open->hFile != INVALID_HANDLE_VALUE && wcscmp(open->szLogPath, logPath) == 0) return open->hFile;
+    if (open->hFile != INVALID_HANDLE_VALUE) CloseHandle(open->hFile);
+    open->hFile = INVALID_HANDLE_VALUE;
+    WCHAR name[kPathLimitChars + 16];
+    suffixedName(logPath, ORV_W(".lock"), name, sizeof(name) / sizeof(name[0]));
+    // The first record of a new log comes before its folder exists.
+    for (int attempt = 0; attempt < 2 && open->hFile == INVALID_HANDLE_VALUE; ++attempt) {
+      if (attempt > 0) createFolderOf(logPath);
+      open->hFile = CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    suffixedName(logPath, ORV_W(""), open->szLogPath, kPathLimitChars);
+    return open->hFile;
   }
 
   std::lock_guard<std::mutex> m_guard;
-  HANDLE m_hFile = INVALID_HANDLE_VALUE;
-  bool m_bHeld = false;
+  HANDLE m_hHeld = INVALID_HANDLE_VALUE;
 };
 
-// Under the rotation lock: moves every numbered file up by one, from the
+// Under the log's lock: moves every numbered file up by one, from the
 // first missing number (or the limit, whose file the one below overwrites)
 // down to ".1", then the log to ".1". Files rotated by any process keep
 // their order, and none is replaced while a lower number is free.
@@ -299,27 +324,22 @@ void rotate(const WCHAR* path, ULONG maxFiles) {
 }
 
 // Appends a full line and keeps the file within "MaxLogFileSize" kilobytes
-// by at most a line. A line that leaves the file well below the limit is
-// appended without a lock; one that may cross it is appended under the
-// rotation lock, which re-reads the size, rotates a file that is already
-// over (another process crossed it) before appending, and the file that this
-// line takes over the limit after. The margin of one more line keeps racing
-// unlocked appends within the bound too.
+// by at most a line: under the log's lock, a file that is already over
+// (another process or an older build crossed it) is rotated before the line
+// is appended, and the file that this line takes over the limit after.
 bool appendFullLine(const WCHAR* path, LogLine& line) {
   const ULONG maxFiles = g_ulMaxLogFileNum;
   const uint64_t limit = maxFiles != 0 ? static_cast<uint64_t>(g_ulMaxLogFileSize) * 1024 : 0;
   const size_t length = line.finish();
-  const uint64_t lineBytes = length * sizeof(WCHAR);
-  HANDLE file = openLogFile(path, true);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  if (limit == 0 || sizeOf(file) + 2 * lineBytes <= limit) {
+  if (limit == 0) {
+    HANDLE file = openLogFile(path, true);
+    if (file == INVALID_HANDLE_VALUE) return false;
     g_ulLogBytesWritten += appendLine(file, line, length);
     CloseHandle(file);
     return true;
   }
-  CloseHandle(file);
-  RotationLock lock(path);
-  file = openLogFile(path, true);
+  LogFileLock lock(path);
+  HANDLE file = openLogFile(path, true);
   if (file == INVALID_HANDLE_VALUE) return false;
   if (lock.held() && sizeOf(file) > limit) {
     CloseHandle(file);
