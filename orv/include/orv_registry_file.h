@@ -26,11 +26,11 @@
 // not be written (text holding a line break or
 // characters the file's encoding cannot hold, a value name the file cannot
 // give back as it is), while the rest is still written.
-bool exportRegistryToFile(const CORVWCharString& fileName, HKEY hRootKey, const CORVWCharString& szKeyName,
+ORV_API bool exportRegistryToFile(const CORVWCharString& fileName, HKEY hRootKey, const CORVWCharString& szKeyName,
                           bool bReplaceFile);
 
 // Creates the key of every section and writes its values. Lines that are
 // not of the export's form are skipped and the walk goes on. True when
 // every line was written; false for a missing file, or when a line was
 // skipped or a key or value could not be written.
-bool importRegistryFromFile(const CORVWCharString& fileName);
+ORV_API bool importRegistryFromFile(const CORVWCharString& fileName);

@@ -7,9 +7,11 @@
 #include <memory>
 #include <string>
 
+#include "orv_api.h"
+
 namespace orv_platform {
 
-class FileLock {
+class ORV_API FileLock {
  public:
   // Waits until this process holds the lock file `path` (made, readable by
   // its owner alone, when missing). Null when the file cannot be opened.
@@ -19,10 +21,10 @@ class FileLock {
 
 // Writes `bytes` to a new file beside `path` that only its owner may read
 // and write, flushes it to disk and moves it over `path` in one step.
-bool replaceFile(const std::string& path, const std::string& bytes);
+ORV_API bool replaceFile(const std::string& path, const std::string& bytes);
 
 // The folder of this user's application data: $XDG_DATA_HOME, else
 // ~/.local/share on Linux; %LOCALAPPDATA% on Windows. Empty when unknown.
-std::string userDataFolder();
+ORV_API std::string userDataFolder();
 
 }  // namespace orv_platform
