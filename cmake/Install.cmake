@@ -24,8 +24,8 @@ function(orv_install_program target destination component)
     file(RELATIVE_PATH to_lib /${destination} /${CMAKE_INSTALL_LIBDIR})
     set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${to_lib}")
   endif()
-  install(TARGETS ${target} RUNTIME DESTINATION ${destination} LIBRARY DESTINATION ${destination}
-          COMPONENT ${component} ${ARGN})
+  install(TARGETS ${target} RUNTIME DESTINATION ${destination} COMPONENT ${component} ${ARGN}
+                            LIBRARY DESTINATION ${destination} COMPONENT ${component} ${ARGN})
 endfunction()
 
 install(TARGETS orv EXPORT orvTargets

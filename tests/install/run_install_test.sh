@@ -45,7 +45,9 @@ cmake -S "$source_dir/examples/interface-module" -B "$work/example" -G Ninja -DC
   -DCMAKE_PREFIX_PATH="$prefix" >"$work/example.log" 2>&1 || { cat "$work/example.log"; fail "configure"; }
 cmake --build "$work/example" >>"$work/example.log" 2>&1 || { cat "$work/example.log"; fail "build"; }
 [ -f "$work/example/orvpwm_interface.dll" ] || fail "the example built no orvpwm_interface.dll"
-if grep -q -- "$source_dir" "$work/example/build.ninja"; then fail "the example was built from the source tree"; fi
+if grep -q -e "$source_dir/orv" -e "$source_dir/platform" -e "$build_dir" "$work/example/build.ninja"; then
+  fail "the example was built from the source tree or the build, not the installed SDK"
+fi
 
 # The password manager installed where the example lies; its policy module signed.
 export ORV_REGISTRY_DIR="$work/registry"
