@@ -40,6 +40,12 @@ for program in "$host" "$prefix/bin/orvreg" "$prefix/bin/nmsend" "$peers/passwor
     fail "${program#"$prefix"/} loads '$resolved'"
 done
 
+# The library exports its interface and keeps its implementation to itself.
+exports=$(nm -DC --defined-only "$prefix/$libdir/liborv.so")
+grep -q "CORVWCharString::CORVWCharString" <<<"$exports" || fail "the library does not export CORVWCharString"
+grep -q "RegOpenKeyExW" <<<"$exports" || fail "the library does not export the Win32 subset"
+if grep -q -e "RegistryHive" -e "_CORVLogEntry" <<<"$exports"; then fail "the library exports its internals"; fi
+
 # The example, from the installed SDK alone (the source tree is not on any path).
 cmake -S "$source_dir/examples/interface-module" -B "$work/example" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_PREFIX_PATH="$prefix" >"$work/example.log" 2>&1 || { cat "$work/example.log"; fail "configure"; }
