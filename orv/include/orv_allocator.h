@@ -24,7 +24,9 @@ inline void* orvHeapAllocate(size_t bytes) { return HeapAlloc(GetProcessHeap(), 
 
 inline void orvHeapRelease(void* block, size_t) { HeapFree(GetProcessHeap(), 0, block); }
 
-inline CORVAllocator g_orvAllocator = {orvHeapAllocate, orvHeapRelease};
+// One per process: the library holds it, and the program and every module
+// it loads use that one.
+extern ORV_API CORVAllocator g_orvAllocator;
 
 // Installs an allocator and returns the one it replaces.
 inline CORVAllocator orvSetAllocator(const CORVAllocator& allocator) {

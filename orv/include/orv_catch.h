@@ -16,9 +16,9 @@
 #include "orv_exceptions.h"
 
 // Writes a caught library exception unless it was written already.
-void orvLogCaught(CORVLogging& caught) noexcept;
+ORV_API void orvLogCaught(CORVLogging& caught) noexcept;
 // Writes the record of an exception from outside the library.
-void orvLogUnhandled(DWORD errorCode, const WCHAR* sourceFile, ULONG line) noexcept;
+ORV_API void orvLogUnhandled(DWORD errorCode, const WCHAR* sourceFile, ULONG line) noexcept;
 
 // Both handlers, each followed by the statement(s) given last: return a
 // result, throw the operation's own exception, or nothing (fall through).

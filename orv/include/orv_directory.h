@@ -5,7 +5,7 @@
 #include "orv_wchar_string.h"
 #include "orv_win32.h"
 
-class CORVDirectory {
+class ORV_API CORVDirectory {
  public:
   // A path that cannot be stored is logged; the object is still built.
   explicit CORVDirectory(const CORVWCharString& strDirectoryName);

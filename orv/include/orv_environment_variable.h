@@ -4,7 +4,7 @@
 
 #include "orv_wchar_string.h"
 
-class CORVEnvironmentVariable {
+class ORV_API CORVEnvironmentVariable {
  public:
   // Throws CORVBufferInitException when the name cannot be copied.
   explicit CORVEnvironmentVariable(const CORVWCharString& strName);

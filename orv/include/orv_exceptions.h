@@ -14,7 +14,7 @@
 #include "orv_logging.h"
 #include "orv_trace_scope.h"
 
-class CORVLogException1 : public CORVDetailedLog {
+class ORV_API CORVLogException1 : public CORVDetailedLog {
  public:
   // In place: "GetPrivateProfileInt( ) failed." with the caller's code.
   CORVLogException1(DWORD errorCode, const WCHAR* sourceFile, ULONG line) noexcept;
@@ -33,7 +33,7 @@ class CORVLogException1 : public CORVDetailedLog {
                     bool logOnDestroy) noexcept;
 };
 
-class CORVLogWarning : public CORVDetailedLog {
+class ORV_API CORVLogWarning : public CORVDetailedLog {
  protected:
   // Format, level WARNING.
   CORVLogWarning(const MessageFormat& message, DWORD errorCode, ULONG resultKind, const WCHAR* className,
@@ -42,7 +42,7 @@ class CORVLogWarning : public CORVDetailedLog {
 };
 
 // A diagnostic note (level DEBUG, result kind 1, code 0), written at once.
-class CORVLogDebug : public CORVDetailedLog {
+class ORV_API CORVLogDebug : public CORVDetailedLog {
  public:
   CORVLogDebug(const WCHAR* text, const WCHAR* sourceFile, ULONG line) noexcept;
 };
@@ -50,7 +50,7 @@ class CORVLogDebug : public CORVDetailedLog {
 // ---- Built in place: (error code, source file, line), written at once.
 
 #define ORV_IN_PLACE_EXCEPTION(ClassName, message)                               \
-  class ClassName : public CORVLogException1 {                                    \
+  class ORV_API ClassName : public CORVLogException1 {                            \
    public:                                                                        \
     ClassName(DWORD errorCode, const WCHAR* sourceFile, ULONG line) noexcept      \
         : CORVLogException1(InPlace(), ORV_W(message), errorCode, sourceFile, line) {} \
@@ -80,19 +80,19 @@ ORV_IN_PLACE_EXCEPTION(CORVRegValueQueryException, "Unable to query registry val
 
 // ---- Short: (error code when the class has one, source file, line, log on destruction).
 
-class CORVMemoryCopyException : public CORVLogException1 {
+class ORV_API CORVMemoryCopyException : public CORVLogException1 {
  public:
   CORVMemoryCopyException(DWORD errorCode, const WCHAR* sourceFile, ULONG line, bool logOnDestroy) noexcept
       : CORVLogException1(Short(), ORV_W("memcpy() function failed"), errorCode, sourceFile, line, logOnDestroy) {}
 };
 
-class CORVMemorySetException : public CORVLogException1 {
+class ORV_API CORVMemorySetException : public CORVLogException1 {
  public:
   CORVMemorySetException(DWORD errorCode, const WCHAR* sourceFile, ULONG line, bool logOnDestroy) noexcept
       : CORVLogException1(Short(), ORV_W("memset() function failed"), errorCode, sourceFile, line, logOnDestroy) {}
 };
 
-class CORVBufferInitException : public CORVLogException1 {
+class ORV_API CORVBufferInitException : public CORVLogException1 {
  public:
   CORVBufferInitException(const WCHAR* sourceFile, ULONG line, bool logOnDestroy) noexcept
       : CORVLogException1(Short(), ORV_W("Unable to initialize CORVBuffer"), ORV_NO_ERROR_CODE, sourceFile, line,
@@ -102,7 +102,7 @@ class CORVBufferInitException : public CORVLogException1 {
 // ---- Format: (texts, error code, class and method, source file, line,
 // outputs, log now[, log on destruction]) as each class records them.
 
-class CORVBadArgException : public CORVLogException1 {
+class ORV_API CORVBadArgException : public CORVLogException1 {
  public:
   CORVBadArgException(const WCHAR* argumentName, const WCHAR* detail, const WCHAR* sourceFile, ULONG line,
                       USHORT outputs, bool logNow, bool logOnDestroy) noexcept
@@ -110,7 +110,7 @@ class CORVBadArgException : public CORVLogException1 {
                           ORV_RESULT_ERROR_CODE, nullptr, nullptr, sourceFile, line, outputs, logNow, logOnDestroy) {}
 };
 
-class CORVMemAllocException : public CORVLogException1 {
+class ORV_API CORVMemAllocException : public CORVLogException1 {
  public:
   CORVMemAllocException(const WCHAR* what, const WCHAR* sourceFile, ULONG line, USHORT outputs, bool logNow,
                         bool logOnDestroy) noexcept
@@ -118,7 +118,7 @@ class CORVMemAllocException : public CORVLogException1 {
                           nullptr, nullptr, sourceFile, line, outputs, logNow, logOnDestroy) {}
 };
 
-class CORVOpenProcessTokenException : public CORVLogException1 {
+class ORV_API CORVOpenProcessTokenException : public CORVLogException1 {
  public:
   CORVOpenProcessTokenException(const WCHAR* handle, DWORD errorCode, const WCHAR* sourceFile, ULONG line,
                                 USHORT outputs, bool logNow) noexcept
@@ -126,7 +126,7 @@ class CORVOpenProcessTokenException : public CORVLogException1 {
                           ORV_RESULT_ERROR_CODE, nullptr, nullptr, sourceFile, line, outputs, logNow, false) {}
 };
 
-class CORVLookupPrivilegeValueException : public CORVLogException1 {
+class ORV_API CORVLookupPrivilegeValueException : public CORVLogException1 {
  public:
   CORVLookupPrivilegeValueException(const WCHAR* privilege, DWORD errorCode, const WCHAR* sourceFile, ULONG line,
                                     USHORT outputs, bool logNow) noexcept
@@ -134,7 +134,7 @@ class CORVLookupPrivilegeValueException : public CORVLogException1 {
                           ORV_RESULT_ERROR_CODE, nullptr, nullptr, sourceFile, line, outputs, logNow, false) {}
 };
 
-class CORVAdjustTokenPrivilegesException : public CORVLogException1 {
+class ORV_API CORVAdjustTokenPrivilegesException : public CORVLogException1 {
  public:
   CORVAdjustTokenPrivilegesException(const WCHAR* handle, DWORD errorCode, const WCHAR* sourceFile, ULONG line,
                                      USHORT outputs, bool logNow) noexcept
@@ -144,7 +144,7 @@ class CORVAdjustTokenPrivilegesException : public CORVLogException1 {
 
 // The registry key exceptions that name the raising method.
 #define ORV_REGISTRY_KEY_EXCEPTION(ClassName, format, resultKind)                                              \
-  class ClassName : public CORVLogException1 {                                                                 \
+  class ORV_API ClassName : public CORVLogException1 {                                                         \
    public:                                                                                                     \
     ClassName(const WCHAR* key, DWORD errorCode, const WCHAR* className, const WCHAR* methodName,             \
               const WCHAR* sourceFile, ULONG line, USHORT outputs, bool logNow, bool logOnDestroy) noexcept    \
@@ -164,7 +164,7 @@ ORV_REGISTRY_KEY_EXCEPTION(CORVRegSaveKeyException, "Unable to save registry key
 
 #undef ORV_REGISTRY_KEY_EXCEPTION
 
-class CORVRegQueryInfoKeyException : public CORVLogException1 {
+class ORV_API CORVRegQueryInfoKeyException : public CORVLogException1 {
  public:
   CORVRegQueryInfoKeyException(const WCHAR* key, DWORD errorCode, const WCHAR* sourceFile, ULONG line,
                                USHORT outputs, bool logNow, bool logOnDestroy) noexcept
@@ -172,7 +172,7 @@ class CORVRegQueryInfoKeyException : public CORVLogException1 {
                           ORV_RESULT_PASS_FAIL, nullptr, nullptr, sourceFile, line, outputs, logNow, logOnDestroy) {}
 };
 
-class CORVRegQueryMultipleValuesException : public CORVLogException1 {
+class ORV_API CORVRegQueryMultipleValuesException : public CORVLogException1 {
  public:
   CORVRegQueryMultipleValuesException(const WCHAR* key, DWORD errorCode, const WCHAR* sourceFile, ULONG line,
                                       USHORT outputs, bool logNow, bool logOnDestroy) noexcept
@@ -180,7 +180,7 @@ class CORVRegQueryMultipleValuesException : public CORVLogException1 {
                           ORV_RESULT_PASS_FAIL, nullptr, nullptr, sourceFile, line, outputs, logNow, logOnDestroy) {}
 };
 
-class CORVRegValueSetException : public CORVLogException1 {
+class ORV_API CORVRegValueSetException : public CORVLogException1 {
  public:
   CORVRegValueSetException(const WCHAR* keyPath, const WCHAR* valueName, DWORD errorCode, const WCHAR* className,
                            const WCHAR* methodName, const WCHAR* sourceFile, ULONG line, USHORT outputs, bool logNow,
@@ -190,7 +190,7 @@ class CORVRegValueSetException : public CORVLogException1 {
                           logOnDestroy) {}
 };
 
-class CORVSignedFileInvalidFileException : public CORVLogException1 {
+class ORV_API CORVSignedFileInvalidFileException : public CORVLogException1 {
  public:
   CORVSignedFileInvalidFileException(const WCHAR* fileName, const WCHAR* sourceFile, ULONG line, USHORT outputs,
                                      bool logNow, bool logOnDestroy) noexcept
@@ -200,7 +200,7 @@ class CORVSignedFileInvalidFileException : public CORVLogException1 {
 
 // A trust folder or anchor file that the signature check did not use,
 // because someone other than root or the running user could write it.
-class CORVIgnoredTrustAnchorException : public CORVLogException1 {
+class ORV_API CORVIgnoredTrustAnchorException : public CORVLogException1 {
  public:
   CORVIgnoredTrustAnchorException(const WCHAR* path, const WCHAR* sourceFile, ULONG line, USHORT outputs,
                                   bool logNow, bool logOnDestroy) noexcept
@@ -208,7 +208,7 @@ class CORVIgnoredTrustAnchorException : public CORVLogException1 {
                           ORV_RESULT_ERROR_CODE, nullptr, nullptr, sourceFile, line, outputs, logNow, logOnDestroy) {}
 };
 
-class CORVWritePrivateProfileSectionException : public CORVLogException1 {
+class ORV_API CORVWritePrivateProfileSectionException : public CORVLogException1 {
  public:
   CORVWritePrivateProfileSectionException(const WCHAR* section, DWORD errorCode, const WCHAR* sourceFile, ULONG line,
                                           USHORT outputs, bool logNow) noexcept
@@ -216,7 +216,7 @@ class CORVWritePrivateProfileSectionException : public CORVLogException1 {
                           ORV_RESULT_ERROR_CODE, nullptr, nullptr, sourceFile, line, outputs, logNow, false) {}
 };
 
-class CORVWritePrivateProfileStringException : public CORVLogException1 {
+class ORV_API CORVWritePrivateProfileStringException : public CORVLogException1 {
  public:
   CORVWritePrivateProfileStringException(const WCHAR* section, const WCHAR* keyName, DWORD errorCode,
                                          const WCHAR* sourceFile, ULONG line, USHORT outputs, bool logNow) noexcept
@@ -227,7 +227,7 @@ class CORVWritePrivateProfileStringException : public CORVLogException1 {
 
 // ---- Warnings (format).
 
-class CMemDestroyFailWarning : public CORVLogWarning {
+class ORV_API CMemDestroyFailWarning : public CORVLogWarning {
  public:
   CMemDestroyFailWarning(const WCHAR* what, const WCHAR* sourceFile, ULONG line, USHORT outputs, bool logNow,
                          bool logOnDestroy) noexcept
@@ -235,7 +235,7 @@ class CMemDestroyFailWarning : public CORVLogWarning {
                        nullptr, nullptr, sourceFile, line, outputs, logNow, logOnDestroy) {}
 };
 
-class CCloseHandleWarning : public CORVLogWarning {
+class ORV_API CCloseHandleWarning : public CORVLogWarning {
  public:
   CCloseHandleWarning(const WCHAR* handleName, DWORD errorCode, const WCHAR* sourceFile, ULONG line, USHORT outputs,
                       bool logNow) noexcept
@@ -243,7 +243,7 @@ class CCloseHandleWarning : public CORVLogWarning {
                        nullptr, nullptr, sourceFile, line, outputs, logNow, false) {}
 };
 
-class CORVRegCloseKeyWarning : public CORVLogWarning {
+class ORV_API CORVRegCloseKeyWarning : public CORVLogWarning {
  public:
   CORVRegCloseKeyWarning(const WCHAR* key, DWORD errorCode, const WCHAR* className, const WCHAR* methodName,
                          const WCHAR* sourceFile, ULONG line, USHORT outputs, bool logNow, bool logOnDestroy) noexcept
@@ -251,7 +251,7 @@ class CORVRegCloseKeyWarning : public CORVLogWarning {
                        className, methodName, sourceFile, line, outputs, logNow, logOnDestroy) {}
 };
 
-class CORVRegKeyAlreadyOpenWarning : public CORVLogWarning {
+class ORV_API CORVRegKeyAlreadyOpenWarning : public CORVLogWarning {
  public:
   CORVRegKeyAlreadyOpenWarning(const WCHAR* key, const WCHAR* className, const WCHAR* methodName,
                                const WCHAR* sourceFile, ULONG line, USHORT outputs, bool logNow,
@@ -267,4 +267,4 @@ class CORVRegKeyAlreadyOpenWarning : public CORVLogWarning {
   ORV_THROW_IN_PLACE_FROM(ClassName, errorCode, ORV_SOURCE_FILE, line)
 
 // Writes a debug note at once: orvLogDebug(ORV_W("..."), ORV_SOURCE_FILE, __LINE__).
-void orvLogDebug(const WCHAR* text, const WCHAR* sourceFile, ULONG line) noexcept;
+ORV_API void orvLogDebug(const WCHAR* text, const WCHAR* sourceFile, ULONG line) noexcept;

@@ -6,7 +6,7 @@
 #include "orv_wchar_string.h"
 #include "orv_win32.h"
 
-class CORVFile {
+class ORV_API CORVFile {
  public:
   // Both throw CORVBufferInitException when the data buffer cannot be set
   // up; a name that cannot be stored is logged, and the object still built.

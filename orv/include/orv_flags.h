@@ -3,7 +3,7 @@
 
 #include "orv_win32.h"
 
-class CORVFlags {
+class ORV_API CORVFlags {
  public:
   CORVFlags(ULONG ulFlags);
 

@@ -9,7 +9,7 @@
 #include "orv_wchar_string.h"
 #include "orv_win32.h"
 
-class CORVIni {
+class ORV_API CORVIni {
  public:
   // The buffers of the reads, in code units.
   static constexpr DWORD kListBufferSize = 32767;

@@ -3,7 +3,7 @@
 
 #include "orv_log_record.h"
 
-class CORVLogDispatcher {
+class ORV_API CORVLogDispatcher {
  public:
   // Outputs in the order 1, 2, 8, 4, 32; the result is the last one's, false
   // when the mask names none of them (bit 16 has no output).

@@ -14,13 +14,13 @@ enum : ULONG {
 
 // Atomics with relaxed access cost what plain variables cost and keep the
 // lazy first read and the counters free of data races.
-extern std::atomic<ULONG> g_ulDynamicLogging;  // starts at 0 (not read yet)
-extern std::atomic<ULONG> g_ulMaxLogFileNum;   // starts at 1
-extern std::atomic<ULONG> g_ulMaxLogFileSize;  // kilobytes, starts at 10240
-extern std::atomic<ULONG> g_ulLogBytesWritten;
-extern std::atomic<ULONG> g_ulLogRotations;
+extern ORV_API std::atomic<ULONG> g_ulDynamicLogging;  // starts at 0 (not read yet)
+extern ORV_API std::atomic<ULONG> g_ulMaxLogFileNum;   // starts at 1
+extern ORV_API std::atomic<ULONG> g_ulMaxLogFileSize;  // kilobytes, starts at 10240
+extern ORV_API std::atomic<ULONG> g_ulLogBytesWritten;
+extern ORV_API std::atomic<ULONG> g_ulLogRotations;
 
 // Reads "DynamicLogging", "MaxLogFileNum" and "MaxLogFileSize" once: tracing
 // is on only for "DynamicLogging" = 1. False when "DynamicLogging" cannot be
 // read (tracing stays off and the limits keep their start values).
-bool loadLogConfiguration();
+ORV_API bool loadLogConfiguration();

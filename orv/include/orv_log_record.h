@@ -41,7 +41,7 @@ enum : USHORT {
 // The error code that means "there is no code".
 constexpr DWORD ORV_NO_ERROR_CODE = static_cast<DWORD>(-1);
 
-class CORVLogRecord {
+class ORV_API CORVLogRecord {
  public:
   CORVLogRecord() = default;
   CORVLogRecord(const CORVLogRecord& other) noexcept;

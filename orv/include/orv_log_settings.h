@@ -6,7 +6,7 @@
 
 #include "orv_win32.h"
 
-class CORVLogSettings {
+class ORV_API CORVLogSettings {
  public:
   static const WCHAR* const kLogsKey;  // "SOFTWARE\Halvik\Logs"
 

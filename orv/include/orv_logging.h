@@ -6,7 +6,7 @@
 #include "orv_log_record.h"
 #include "orv_log_settings.h"
 
-class CORVLogging {
+class ORV_API CORVLogging {
  public:
   virtual ~CORVLogging() = default;
   // Filters the record and writes it to the outputs of its mask. Keeps the
@@ -37,7 +37,7 @@ class CORVLogging {
   CORVLogDispatcher m_dispatcher;
 };
 
-class CORVDetailedLog : public CORVLogging {
+class ORV_API CORVDetailedLog : public CORVLogging {
  public:
   // Writes the record at once when logNow is set.
   CORVDetailedLog(ULONG type, const WCHAR* message, ULONG result, ULONG resultKind, const WCHAR* className,

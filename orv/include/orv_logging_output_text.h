@@ -4,7 +4,7 @@
 
 #include "orv_log_record.h"
 
-class CORVLoggingOutputText {
+class ORV_API CORVLoggingOutputText {
  public:
   // True when the line was written; false without a log file or when it
   // does not open. Never throws.

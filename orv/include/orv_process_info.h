@@ -8,7 +8,7 @@
 #include "orv_win32.h"
 #include "orv_windows_signedfile.h"
 
-class CORVProcessInfo : public CORVSignedFile {
+class ORV_API CORVProcessInfo : public CORVSignedFile {
  public:
   CORVProcessInfo();
   ~CORVProcessInfo();

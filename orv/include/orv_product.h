@@ -15,7 +15,7 @@
 
 typedef CORVDblList<CORVPtrNode<CORVProductRegistryInfo>> CORVProductRegistryInfoList;
 
-class CORVProduct {
+class ORV_API CORVProduct {
  public:
   // What getRegistryItem reads.
   static constexpr ULONG kItemKeyPath = 1;      // the location's key path itself

@@ -6,7 +6,7 @@
 
 #include "orv_product.h"
 
-class CORVProduct_PwMgr : public CORVProduct {
+class ORV_API CORVProduct_PwMgr : public CORVProduct {
  public:
   CORVProduct_PwMgr();
   ~CORVProduct_PwMgr() override;

@@ -5,7 +5,7 @@
 
 #include "orv_wchar_string.h"
 
-class CORVProductRegistryInfo {
+class ORV_API CORVProductRegistryInfo {
  public:
   CORVProductRegistryInfo(const CORVWCharString& strKey, const CORVWCharString& strVersionValue,
                           const CORVWCharString& strInstallPathValue);

@@ -15,7 +15,7 @@
 #include "orvpwm_app_policy.h"
 #include "orv_win32.h"
 
-class CORVPwmApplicationPolicy final : public IORVPwmApplicationPolicy {
+class ORV_API CORVPwmApplicationPolicy final : public IORVPwmApplicationPolicy {
  public:
   // The host passes false: the module must carry the maker's signature.
   explicit CORVPwmApplicationPolicy(bool bSkipSignatureCheck);

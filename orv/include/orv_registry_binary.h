@@ -7,7 +7,7 @@ typedef CORVRegistryTypedValue<CORVBuffer<BYTE>> CORVRegistryBinaryValue;
 
 typedef CORVDblList<CORVObjNode<CORVRegistryBinaryValue>> CORVRegistryBinaryValueList;
 
-class CORVRegistryBinary : public CORVRegistryValue {
+class ORV_API CORVRegistryBinary : public CORVRegistryValue {
  public:
   CORVRegistryBinary(HKEY hRootKey, const CORVWCharString& szKeyName, const CORVWCharString& szValueName,
                      REGSAM samDesired, bool bCreateIfMissing, DWORD dwOptions);

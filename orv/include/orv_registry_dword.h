@@ -8,7 +8,7 @@ typedef CORVRegistryTypedValue<DWORD> CORVRegistryDwordValue;
 
 typedef CORVDblList<CORVObjNode<CORVRegistryDwordValue>> CORVRegistryDwordValueList;
 
-class CORVRegistryDword : public CORVRegistryValue {
+class ORV_API CORVRegistryDword : public CORVRegistryValue {
  public:
   CORVRegistryDword(HKEY hRootKey, const CORVWCharString& szKeyName, const CORVWCharString& szValueName,
                     REGSAM samDesired, bool bCreateIfMissing, DWORD dwOptions);

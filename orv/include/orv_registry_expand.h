@@ -5,7 +5,7 @@
 
 #include "orv_registry_string.h"
 
-class CORVRegistryStringExpand : public CORVRegistryString {
+class ORV_API CORVRegistryStringExpand : public CORVRegistryString {
  public:
   CORVRegistryStringExpand(HKEY hRootKey, const CORVWCharString& szKeyName, const CORVWCharString& szValueName,
                            REGSAM samDesired, bool bCreateIfMissing, DWORD dwOptions);

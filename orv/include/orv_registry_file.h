@@ -38,7 +38,7 @@
 // control characters at its ends, a leading "[" or ";", characters the
 // file's encoding cannot hold), each of which is named in a record, while
 // the rest is still written.
-bool exportRegistryToFile(const CORVWCharString& fileName, HKEY hRootKey, const CORVWCharString& szKeyName,
+ORV_API bool exportRegistryToFile(const CORVWCharString& fileName, HKEY hRootKey, const CORVWCharString& szKeyName,
                           bool bReplaceFile);
 
 // Creates the key of every section and writes its values, reading the file
@@ -47,9 +47,9 @@ bool exportRegistryToFile(const CORVWCharString& fileName, HKEY hRootKey, const 
 // line must be a section naming a root and a key); nothing is written then.
 // Lines that are not of the export's form are skipped and the walk goes
 // on; the result is then false too.
-bool importRegistryFromFile(const CORVWCharString& fileName);
+ORV_API bool importRegistryFromFile(const CORVWCharString& fileName);
 
 // Whether the file's first content line is a section naming a root and a
 // key, and no zero byte marks it as binary; false for a file that cannot be
 // read.
-bool isRegistryTextFile(const CORVWCharString& fileName);
+ORV_API bool isRegistryTextFile(const CORVWCharString& fileName);

@@ -16,7 +16,7 @@
 
 typedef CORVDblList<CORVObjNode<CORVRegistryValent>> CORVRegistryValentList;
 
-class CORVRegistryKey {
+class ORV_API CORVRegistryKey {
  public:
   // save(): the registry's own hive format, or the text export.
   static constexpr DWORD kSaveFormatText = 8;

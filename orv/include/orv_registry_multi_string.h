@@ -11,7 +11,7 @@ typedef CORVRegistryTypedValue<CORVWCharStringList> CORVRegistryMultiStringValue
 
 typedef CORVDblList<CORVObjNode<CORVRegistryMultiStringValue>> CORVRegistryMultiStringValueList;
 
-class CORVRegistryMultiString : public CORVRegistryValue {
+class ORV_API CORVRegistryMultiString : public CORVRegistryValue {
  public:
   CORVRegistryMultiString(HKEY hRootKey, const CORVWCharString& szKeyName, const CORVWCharString& szValueName,
                           REGSAM samDesired, bool bCreateIfMissing, DWORD dwOptions);

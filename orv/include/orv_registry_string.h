@@ -9,7 +9,7 @@ typedef CORVRegistryTypedValue<CORVWCharString> CORVRegistryStringValue;
 
 typedef CORVDblList<CORVObjNode<CORVRegistryStringValue>> CORVRegistryStringValueList;
 
-class CORVRegistryString : public CORVRegistryValue {
+class ORV_API CORVRegistryString : public CORVRegistryValue {
  public:
   static constexpr DWORD kReadBufferBytes = 520;
 

@@ -7,7 +7,7 @@
 #include "orv_wchar_string.h"
 #include "orv_win32.h"
 
-class CORVRegistryValent {
+class ORV_API CORVRegistryValent {
  public:
   CORVRegistryValent() = default;
   // ulNumBytes bytes at pData (null or 0 gives no data).

@@ -21,7 +21,7 @@ class CORVRegistryTypedValue {
   T m_value{};
 };
 
-class CORVRegistryValue : public CORVRegistryKey {
+class ORV_API CORVRegistryValue : public CORVRegistryKey {
  public:
   // An empty szValueName names the key's default value.
   CORVRegistryValue(HKEY hRootKey, const CORVWCharString& szKeyName, const CORVWCharString& szValueName,

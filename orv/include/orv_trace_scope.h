@@ -18,7 +18,7 @@
 
 class _CORVLogEntry;
 
-class CORVTraceScope {
+class ORV_API CORVTraceScope {
  public:
   CORVTraceScope(const WCHAR* className, const WCHAR* methodName, const WCHAR* sourceFile, ULONG line,
                  USHORT outputMask, bool logEntryNow, bool logExitOnDestroy) noexcept {

@@ -21,7 +21,7 @@ class CORVWCharString;
 // The list that split() fills: one string per node, tagged with its place.
 typedef CORVDblList<CORVObjNode<CORVWCharString>> CORVWCharStringList;
 
-class CORVWCharString : public CORVBuffer<WCHAR> {
+class ORV_API CORVWCharString : public CORVBuffer<WCHAR> {
  public:
   // Number systems (asNumberSystem).
   static constexpr USHORT nsHex = 1;

@@ -6,7 +6,7 @@
 
 #include "orv_win32.h"
 
-class CORVWindowsOSInfo {
+class ORV_API CORVWindowsOSInfo {
  public:
   static constexpr BYTE kPlatform32 = 1;
   static constexpr BYTE kPlatform64 = 2;

@@ -17,7 +17,7 @@
 #include "orv_wchar_string.h"
 #include "orv_win32.h"
 
-class CORVSignedFile : public CORVFile {
+class ORV_API CORVSignedFile : public CORVFile {
  public:
   CORVSignedFile();
   // Throws CORVSignedFileInitException when the file does not exist.

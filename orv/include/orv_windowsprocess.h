@@ -4,7 +4,7 @@
 #include "orv_wchar_string.h"
 #include "orv_win32.h"
 
-class CORVWindowsProcess {
+class ORV_API CORVWindowsProcess {
  public:
   CORVWindowsProcess();
   ~CORVWindowsProcess();

@@ -6,6 +6,11 @@
 #include "orv_registry_dword.h"
 #include "orv_trace_scope.h"
 
+// Defined here too, so that orv.dll exports them to callers that bind them
+// to a reference (a class's inline constants are not exported on their own).
+constexpr BYTE CORVWindowsOSInfo::kPlatform32;
+constexpr BYTE CORVWindowsOSInfo::kPlatform64;
+
 namespace {
 // The shell's IsOS, exported by ordinal only.
 constexpr WORD kIsOSOrdinal = 437;

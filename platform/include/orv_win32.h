@@ -3,6 +3,8 @@
 // names with Windows' observable results.
 #pragma once
 
+#include "orv_api.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #include <process.h>
@@ -14,6 +16,8 @@
 #include <tlhelp32.h>
 #define ORV_W_LITERAL(text) L##text
 #else
+// The library exports the whole subset it implements.
+#pragma GCC visibility push(default)
 #include "orv_posix/base.h"
 #include "orv_posix/text.h"
 #include "orv_posix/thread.h"
@@ -30,6 +34,7 @@
 #include "orv_posix/profile.h"
 #include "orv_posix/heap.h"
 #include "orv_posix/environment.h"
+#pragma GCC visibility pop
 #define ORV_W_LITERAL(text) u##text
 #endif
 

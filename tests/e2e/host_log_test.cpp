@@ -167,6 +167,11 @@ TEST_F(HostLogTest, AnExecutableAtAPathOf128CharactersWritesNoTrace) {
     std::filesystem::path deep = folder_ / (std::string(length - seen + 1, 'd')) / name;
     std::filesystem::create_directories(deep.parent_path());
     std::filesystem::copy_file(original, deep, std::filesystem::copy_options::overwrite_existing);
+    // The Windows host finds orv.dll beside itself, as where it is installed.
+    const std::filesystem::path library = original.parent_path() / "orv.dll";
+    if (std::filesystem::exists(library))
+      std::filesystem::copy_file(library, deep.parent_path() / "orv.dll",
+                                 std::filesystem::copy_options::overwrite_existing);
     ASSERT_EQ(pathForPrograms(deep).size(), length);
     std::filesystem::remove(logFile());
     const std::string program =

@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "orv_api.h"
+
 namespace orv_platform {
 
 enum class ReadStatus { Data, End, TimedOut };
 
-class ChildProcess {
+class ORV_API ChildProcess {
  public:
   // Texts are UTF-8. On failure: null, with the reason in `error`.
   static std::unique_ptr<ChildProcess> start(const std::string& program, const std::vector<std::string>& arguments,

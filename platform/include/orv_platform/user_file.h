@@ -10,9 +10,11 @@
 #include <memory>
 #include <string>
 
+#include "orv_api.h"
+
 namespace orv_platform {
 
-class FileLock {
+class ORV_API FileLock {
  public:
   // Waits until this process holds the lock file `path` (made, owner-only,
   // when missing). Null when the file cannot be opened or fails the same
@@ -24,24 +26,24 @@ class FileLock {
 // Makes the folder `path` (and missing parents) that only its owner may
 // enter. A folder that exists already must be this user's; one that group
 // or others may write is made 0700.
-std::string makePrivateFolder(const std::string& path);
+ORV_API std::string makePrivateFolder(const std::string& path);
 
 // An existing file must be a plain file (not a link), this user's, and
 // writable by no one else; its read bits for others are cleared. A missing
 // file passes, with `exists` false.
-std::string checkPrivateFile(const std::string& path, bool& exists);
+ORV_API std::string checkPrivateFile(const std::string& path, bool& exists);
 
 // Makes `path` an empty owner-only file when it is missing, then checks it
 // as checkPrivateFile does.
-std::string makePrivateFile(const std::string& path);
+ORV_API std::string makePrivateFile(const std::string& path);
 
 // Writes `bytes` to a new file beside `path` that only its owner may read
 // and write, flushes it to disk and moves it over `path` in one step; the
 // move itself is flushed too, so a replace that returned survives a crash.
-bool replaceFile(const std::string& path, const std::string& bytes);
+ORV_API bool replaceFile(const std::string& path, const std::string& bytes);
 
 // The folder of this user's application data: $XDG_DATA_HOME, else
 // ~/.local/share on Linux; %LOCALAPPDATA% on Windows. Empty when unknown.
-std::string userDataFolder();
+ORV_API std::string userDataFolder();
 
 }  // namespace orv_platform
