@@ -63,6 +63,17 @@ std::string pathForPrograms(const std::filesystem::path& path) {
   return windows;
 }
 
+// A copy of the host at `target`. The Windows host finds orv.dll beside
+// itself, as where it is installed.
+void copyHost(const std::filesystem::path& target) {
+  const std::filesystem::path original = orv_e2e::programPath("pwm_chrome_extension_host");
+  std::filesystem::copy_file(original, target, std::filesystem::copy_options::overwrite_existing);
+  const std::filesystem::path library = original.parent_path() / "orv.dll";
+  if (std::filesystem::exists(library))
+    std::filesystem::copy_file(library, target.parent_path() / "orv.dll",
+                               std::filesystem::copy_options::overwrite_existing);
+}
+
 std::string resetFrames(int count) {
   std::string input;
   for (int i = 0; i < count; ++i) input += frame("{\"COMMAND\":\"RESET\"}");
@@ -158,7 +169,6 @@ TEST_F(HostLogTest, TwoHostsAppendingAtOnceKeepEveryLineWhole) {
 TEST_F(HostLogTest, AnExecutableAtAPathOf128CharactersWritesNoTrace) {
   enableTracing();
   const std::string suffix = orv_e2e::runsUnderWine() ? ".exe" : "";
-  const std::filesystem::path original = orv_e2e::programPath("pwm_chrome_extension_host");
   for (const size_t length : {127u, 128u}) {
     SCOPED_TRACE(length);
     // The path as the program sees it is longer under Wine by its drive ("Z:").
@@ -166,12 +176,7 @@ TEST_F(HostLogTest, AnExecutableAtAPathOf128CharactersWritesNoTrace) {
     const size_t seen = pathForPrograms(folder_ / "x" / name).size();
     std::filesystem::path deep = folder_ / (std::string(length - seen + 1, 'd')) / name;
     std::filesystem::create_directories(deep.parent_path());
-    std::filesystem::copy_file(original, deep, std::filesystem::copy_options::overwrite_existing);
-    // The Windows host finds orv.dll beside itself, as where it is installed.
-    const std::filesystem::path library = original.parent_path() / "orv.dll";
-    if (std::filesystem::exists(library))
-      std::filesystem::copy_file(library, deep.parent_path() / "orv.dll",
-                                 std::filesystem::copy_options::overwrite_existing);
+    copyHost(deep);
     ASSERT_EQ(pathForPrograms(deep).size(), length);
     std::filesystem::remove(logFile());
     const std::string program =
@@ -230,8 +235,7 @@ class HostLogRotationTest : public HostLogTest {
     const std::string suffix = orv_e2e::runsUnderWine() ? ".exe" : "";
     const std::filesystem::path copy = folder_ / "hosts" / (name + suffix);
     std::filesystem::create_directories(copy.parent_path());
-    std::filesystem::copy_file(orv_e2e::programPath("pwm_chrome_extension_host"), copy,
-                               std::filesystem::copy_options::overwrite_existing);
+    copyHost(copy);
     const std::string program =
         std::filesystem::relative(copy, std::filesystem::path(orv_e2e::programPath("x")).parent_path()).string();
     return program.substr(0, program.size() - suffix.size());
