@@ -44,7 +44,11 @@ done
 exports=$(nm -DC --defined-only "$prefix/$libdir/liborv.so")
 grep -q "CORVWCharString::CORVWCharString" <<<"$exports" || fail "the library does not export CORVWCharString"
 grep -q "RegOpenKeyExW" <<<"$exports" || fail "the library does not export the Win32 subset"
-if grep -q -e "RegistryHive" -e "_CORVLogEntry" <<<"$exports"; then fail "the library exports its internals"; fi
+# (Only symbols of its own: a debug build may export a standard template
+# instantiated with one of its types, which is no entry into the library.)
+if grep -qE '^[0-9a-f]+ [A-Za-z] (orv_posix::RegistryHive|_CORVLogEntry)' <<<"$exports"; then
+  fail "the library exports its internals"
+fi
 
 # The example, from the installed SDK alone (the source tree is not on any path).
 cmake -S "$source_dir/examples/interface-module" -B "$work/example" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
