@@ -7,8 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -91,6 +94,35 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   output_ = out[0];
   error_ = err[0];
   if (spawned != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(spawned));
+}
+
+std::string binFolder() {
+  const char* folder = std::getenv("ORV_BIN_DIR");
+  return std::filesystem::absolute(folder != nullptr ? folder : "build/bin").lexically_normal().string();
+}
+
+StandIn::StandIn() {
+  std::vector<std::string> argv;
+  if (runsUnderWine()) argv.push_back("wine");
+  argv.push_back(binFolder() + "/password_manager.exe");
+  std::vector<char*> pointers;
+  for (std::string& word : argv) pointers.push_back(word.data());
+  pointers.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  if (posix_spawnp(&pid_, pointers[0], &actions, nullptr, pointers.data(), environ) != 0) pid_ = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  EXPECT_GT(pid_, 0) << "cannot start the stand-in";
+  // Wine needs a moment before the process shows in other processes' snapshots.
+  std::this_thread::sleep_for(std::chrono::milliseconds(runsUnderWine() ? 1500 : 100));
+}
+
+StandIn::~StandIn() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  waitpid(pid_, nullptr, 0);
 }
 
 ChildProcess::~ChildProcess() {

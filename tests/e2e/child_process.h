@@ -14,6 +14,21 @@ namespace orv_e2e {
 
 std::string programPath(const std::string& name);
 bool runsUnderWine();
+// The folder of the built programs (ORV_BIN_DIR), absolute.
+std::string binFolder();
+
+// The password manager stand-in ("password_manager.exe"), running until the
+// object goes.
+class StandIn {
+ public:
+  StandIn();
+  ~StandIn();
+  StandIn(const StandIn&) = delete;
+  StandIn& operator=(const StandIn&) = delete;
+
+ private:
+  pid_t pid_ = -1;
+};
 
 class ChildProcess {
  public:

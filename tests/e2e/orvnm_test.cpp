@@ -28,6 +28,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using orv_e2e::ChildProcess;
+using orv_e2e::StandIn;
+using orv_e2e::binFolder;
 using orv_e2e::RegistrySetup;
 
 const char kOrigin[] = "chrome-extension://abcdefghijklmnopabcdefghijklmnop/";
@@ -36,10 +38,6 @@ const char kModulesKey[] = "HKLM\\Software\\Halvik\\Password Manager\\Modules";
 
 bool underWine() { return orv_e2e::runsUnderWine(); }
 
-std::string binFolder() {
-  const char* folder = std::getenv("ORV_BIN_DIR");
-  return fs::absolute(folder != nullptr ? folder : "build/bin").lexically_normal().string();
-}
 
 // A path as the programs under test see it: under Wine, drive Z: is the root.
 std::string forPrograms(const fs::path& path) {
@@ -115,37 +113,6 @@ std::map<std::string, std::string> snapshot(const fs::path& folder) {
   return files;
 }
 
-// The password manager stand-in, running until the object goes.
-class StandIn {
- public:
-  StandIn() {
-    std::vector<std::string> argv;
-    if (underWine()) argv.push_back("wine");
-    argv.push_back(binFolder() + "/password_manager.exe");
-    std::vector<char*> pointers;
-    for (std::string& word : argv) pointers.push_back(word.data());
-    pointers.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&pid_, pointers[0], &actions, nullptr, pointers.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_GT(pid_, 0) << "cannot start the stand-in";
-    // Wine needs a moment before the process shows in other processes' snapshots.
-    std::this_thread::sleep_for(underWine() ? 1500ms : 100ms);
-  }
-  ~StandIn() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-  StandIn(const StandIn&) = delete;
-  StandIn& operator=(const StandIn&) = delete;
-
- private:
-  pid_t pid_ = -1;
-};
 
 struct ToolRun {
   int exitCode = -1;
