@@ -107,8 +107,7 @@ class Installation {
       size_t done = 0;
       while (done < size) {
         size_t got = 0;
-        if (child_->read(static_cast<char*>(into) + done, size - done, 10000, got) !=
-            orv_platform::ReadStatus::Data)
+        if (child_->read(static_cast<char*>(into) + done, size - done, 10000, got) != orv_platform::ReadStatus::Data)
           return false;
         done += got;
       }

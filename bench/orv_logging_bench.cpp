@@ -21,7 +21,8 @@ using WString = std::basic_string<WCHAR>;
 
 const std::filesystem::path& scratchFolder() {
   static const std::filesystem::path folder = [] {
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("orv_log_bench_" + std::to_string(getpid()));
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("orv_log_bench_" + std::to_string(getpid()));
     std::filesystem::create_directories(path / "registry");
     setenv("ORV_REGISTRY_DIR", (path / "registry").c_str(), 1);
     return path;
@@ -113,9 +114,9 @@ BENCHMARK(BM_RaiseAndWriteException);
 // A line as long as the written record's, appended the way the text log
 // appends it, through the platform's file calls.
 const WString& sampleLine() {
-  static const WString line =
-      wide("<Tue Dec 08 00:01:03 2026>: <EXCEPTION_BAD> <orv_logging_bench> <CORVBuffer::alloc> \"Unable to "
-           "allocate memory ( m_pBuffer )\" <Error: 0x00000005> <orv_logging_bench.cpp, 99> \r\n");
+  static const WString line = wide(
+      "<Tue Dec 08 00:01:03 2026>: <EXCEPTION_BAD> <orv_logging_bench> <CORVBuffer::alloc> \"Unable to "
+      "allocate memory ( m_pBuffer )\" <Error: 0x00000005> <orv_logging_bench.cpp, 99> \r\n");
   return line;
 }
 

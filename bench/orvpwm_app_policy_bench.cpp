@@ -34,8 +34,8 @@ void prepare() {
   const std::filesystem::path module = g_folder / "orvpwm_policy.so";
   std::filesystem::copy_file(std::filesystem::read_symlink("/proc/self/exe").parent_path() / "orvpwm_policy.so",
                              module);
-  const std::filesystem::path script = std::filesystem::path(__FILE__).parent_path().parent_path() / "scripts" /
-                                       "sign-module";
+  const std::filesystem::path script =
+      std::filesystem::path(__FILE__).parent_path().parent_path() / "scripts" / "sign-module";
   const std::string command =
       "bash '" + script.string() + "' '" + module.string() + "' '" + (g_folder / "registry" / "trust").string() + "'";
   if (std::system(command.c_str()) != 0) std::abort();

@@ -18,7 +18,9 @@
 
 namespace {
 
-std::basic_string<WCHAR> widen(const std::string& ascii) { return std::basic_string<WCHAR>(ascii.begin(), ascii.end()); }
+std::basic_string<WCHAR> widen(const std::string& ascii) {
+  return std::basic_string<WCHAR>(ascii.begin(), ascii.end());
+}
 CORVWCharString wide(const std::string& ascii) { return CORVWCharString(widen(ascii).c_str()); }
 
 std::string origin(long index) { return "https://site" + std::to_string(index) + ".example"; }

@@ -94,8 +94,8 @@ void BM_SetValue(benchmark::State& state) {
   DWORD counter = 0;
   for (auto _ : state) {
     ++counter;
-    if (RegSetValueExW(key, ORV_W("Written"), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&counter),
-                       sizeof(counter)) != ERROR_SUCCESS) {
+    if (RegSetValueExW(key, ORV_W("Written"), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&counter), sizeof(counter)) !=
+        ERROR_SUCCESS) {
       state.SkipWithError("write failed");
     }
   }
@@ -110,8 +110,8 @@ HKEY keyOfValues(int64_t count) {
   const std::u16string wide(path.begin(), path.end());
   HKEY key = nullptr;
   DWORD disposition = 0;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, reinterpret_cast<const WCHAR*>(wide.c_str()), 0, nullptr, 0,
-                      KEY_ALL_ACCESS, nullptr, &key, &disposition) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, reinterpret_cast<const WCHAR*>(wide.c_str()), 0, nullptr, 0, KEY_ALL_ACCESS,
+                      nullptr, &key, &disposition) != ERROR_SUCCESS) {
     std::abort();
   }
   if (disposition == REG_CREATED_NEW_KEY) {
@@ -132,9 +132,8 @@ void BM_EnumerateValueNames(benchmark::State& state) {
   WCHAR name[32];
   for (auto _ : state) {
     DWORD index = 0;
-    for (DWORD length = 32; RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-                            ERROR_SUCCESS;
-         length = 32) {
+    for (DWORD length = 32;
+         RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS; length = 32) {
       ++index;
     }
     if (index != state.range(0)) state.SkipWithError("wrong count");

@@ -50,8 +50,8 @@ std::vector<Text> sectionNames(DWORD size) {
 }
 
 Text value(const Text& section, const Text& key) {
-  const DWORD length = GetPrivateProfileStringW(section.c_str(), key.c_str(), u"<none>", gBuffer, kLargeBuffer,
-                                                fileName().c_str());
+  const DWORD length =
+      GetPrivateProfileStringW(section.c_str(), key.c_str(), u"<none>", gBuffer, kLargeBuffer, fileName().c_str());
   require(length < kLargeBuffer && gBuffer[length] == 0, "a value overran the buffer");
   return Text(gBuffer);
 }
@@ -97,8 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (before.empty()) expected.push_back(section);
   require(sectionNames(kLargeBuffer) == expected, "a write changed the other sections");
 
-  require(WritePrivateProfileStringW(section.c_str(), key.c_str(), nullptr, fileName().c_str()),
-          "a delete failed");
+  require(WritePrivateProfileStringW(section.c_str(), key.c_str(), nullptr, fileName().c_str()), "a delete failed");
   require(value(section, key) == u"<none>", "a deleted key still reads");
   return 0;
 }

@@ -25,7 +25,9 @@ void require(bool condition, const char* what) {
   std::abort();
 }
 
-CORVWCharString wide(const std::string& path) { return CORVWCharString(std::u16string(path.begin(), path.end()).c_str()); }
+CORVWCharString wide(const std::string& path) {
+  return CORVWCharString(std::u16string(path.begin(), path.end()).c_str());
+}
 
 std::string bytesOf(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -48,8 +48,9 @@ void walk(HKEY key, int depth) {
     require(status == ERROR_SUCCESS, "a restored value does not enumerate");
     std::vector<BYTE> data(size + 1);
     DWORD read = static_cast<DWORD>(data.size());
-    require(RegQueryValueExW(key, std::u16string(name.data(), length).c_str(), nullptr, nullptr, data.data(),
-                             &read) == ERROR_SUCCESS && read == size,
+    require(RegQueryValueExW(key, std::u16string(name.data(), length).c_str(), nullptr, nullptr, data.data(), &read) ==
+                    ERROR_SUCCESS &&
+                read == size,
             "a restored value does not read back");
   }
   if (depth > 64) return;
@@ -77,8 +78,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::filesystem::remove_all(gFolder, ignored);
   });
   setenv("ORV_REGISTRY_DIR", gFolder.c_str(), 1);
-  require(RegCreateKeyExW(HKEY_CURRENT_USER, wide("Software\\Target").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                          nullptr, &gTarget, nullptr) == ERROR_SUCCESS,
+  require(RegCreateKeyExW(HKEY_CURRENT_USER, wide("Software\\Target").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &gTarget, nullptr) == ERROR_SUCCESS,
           "no target key");
   return 0;
 }
@@ -104,9 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     DWORD value = 0;
     DWORD length = sizeof(value);
-    require(countValues(gTarget) == 1 &&
-                RegQueryValueExW(gTarget, wide("Marker").c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value),
-                                 &length) == ERROR_SUCCESS,
+    require(countValues(gTarget) == 1 && RegQueryValueExW(gTarget, wide("Marker").c_str(), nullptr, nullptr,
+                                                          reinterpret_cast<BYTE*>(&value), &length) == ERROR_SUCCESS,
             "a refused restore changed the key");
   }
   unlink(file.c_str());

@@ -55,8 +55,8 @@ int64_t secondsSince1970() { return static_cast<int64_t>(std::time(nullptr)); }
 std::string toUtf8(const CORVWCharString& text) {
   const ULONG length = text.getLength();
   if (length == 0 || length > static_cast<ULONG>(INT_MAX)) return std::string();
-  const int needed = WideCharToMultiByte(CP_UTF8, 0, text.getBuffer(), static_cast<int>(length), nullptr, 0,
-                                         nullptr, nullptr);
+  const int needed =
+      WideCharToMultiByte(CP_UTF8, 0, text.getBuffer(), static_cast<int>(length), nullptr, 0, nullptr, nullptr);
   if (needed <= 0) return std::string();
   CORVBuffer<BYTE> bytes(static_cast<ULONG>(needed) + 1);
   char* out = reinterpret_cast<char*>(bytes.getBuffer());
@@ -85,11 +85,10 @@ std::string withValidUtf8(const std::string& bytes) {
 }
 
 void logMessageOverBudget(size_t bytes, ULONG line) {
-  CORVDetailedLog record(ORV_LOG_WARNING,
-                         ORV_W("A message with more JSON values or deeper nesting than the host reads was dropped"),
-                         static_cast<ULONG>(bytes > ULONG_MAX ? ULONG_MAX : bytes), ORV_RESULT_RETURN_CODE,
-                         ORV_W("CChromeNativeMessageHandle"),
-                         ORV_W("HandleMessage"), ORV_SOURCE_FILE, line, true, false, ORV_OUTPUT_TEXT);
+  CORVDetailedLog record(
+      ORV_LOG_WARNING, ORV_W("A message with more JSON values or deeper nesting than the host reads was dropped"),
+      static_cast<ULONG>(bytes > ULONG_MAX ? ULONG_MAX : bytes), ORV_RESULT_RETURN_CODE,
+      ORV_W("CChromeNativeMessageHandle"), ORV_W("HandleMessage"), ORV_SOURCE_FILE, line, true, false, ORV_OUTPUT_TEXT);
 }
 
 void logOversizedReply(size_t bytes, ULONG line) {
@@ -128,17 +127,10 @@ CChromeNativeMessageHandle::~CChromeNativeMessageHandle() {
 
 bool CChromeNativeMessageHandle::readString(const Json::Value& value, std::string& out) {
   switch (value.type()) {
-    case Json::nullValue:
-      out.clear();
-      return true;
-    case Json::stringValue:
-      out = value.asString();
-      return true;
-    case Json::booleanValue:
-      out = value.asBool() ? "true" : "false";
-      return true;
-    default:
-      return false;
+    case Json::nullValue: out.clear(); return true;
+    case Json::stringValue: out = value.asString(); return true;
+    case Json::booleanValue: out = value.asBool() ? "true" : "false"; return true;
+    default: return false;
   }
 }
 
@@ -286,8 +278,7 @@ bool CChromeNativeMessageHandle::CreateBrowserRecord(const Json::Value& root) {
     pwFields.moveFirst();
     CORVLogDebug(pwFields.getCurrentData()->getBuffer(), ORV_SOURCE_FILE, __LINE__);
 
-    const bool stored =
-        createRecord(nullptr, &wideUrl, &wideTitle, &pwFields, &pwValues, &textFields, &textValues);
+    const bool stored = createRecord(nullptr, &wideUrl, &wideTitle, &pwFields, &pwValues, &textFields, &textValues);
     ORV_TRACE_RESULT(stored);
     return stored;
   }
@@ -313,10 +304,9 @@ bool CChromeNativeMessageHandle::UnicodeToUtf8(const std::string& text, CORVWCha
   ORV_CATCH_RETURN(false)
 }
 
-bool CChromeNativeMessageHandle::FormatRecordToJson(const std::string& command, const std::string& url,
-                                                    INT returnValue, CORVWCharStringList& pwFields,
-                                                    CORVWCharStringList& pwValues, CORVWCharStringList& textFields,
-                                                    CORVWCharStringList& textValues) {
+bool CChromeNativeMessageHandle::FormatRecordToJson(const std::string& command, const std::string& url, INT returnValue,
+                                                    CORVWCharStringList& pwFields, CORVWCharStringList& pwValues,
+                                                    CORVWCharStringList& textFields, CORVWCharStringList& textValues) {
   ORV_TRACE("CPwmScriptableNPObject", "FormatRecordToJson");
   ORV_TRACE_RESULT(false);
   try {

@@ -30,11 +30,20 @@ size_t endOfComment(const std::string& text, size_t at) {
 
 bool isScalarEnd(char c) {
   switch (c) {
-    case ' ': case '\t': case '\r': case '\n': case ',': case ':': case '[': case ']': case '{': case '}':
-    case '"': case '/': case '\0':
-      return true;
-    default:
-      return false;
+    case ' ':
+    case '\t':
+    case '\r':
+    case '\n':
+    case ',':
+    case ':':
+    case '[':
+    case ']':
+    case '{':
+    case '}':
+    case '"':
+    case '/':
+    case '\0': return true;
+    default: return false;
   }
 }
 
@@ -47,20 +56,22 @@ bool fitsJsonBudget(const std::string& text, const JsonBudget& budget) {
   while (at < text.size()) {
     const char c = text[at];
     switch (c) {
-      case ' ': case '\t': case '\r': case '\n': case ',': case ':':
-        ++at;
-        continue;
-      case '/':
-        at = endOfComment(text, at);
-        continue;
-      case '\0':
-        return true;  // the parser reads a zero byte as the end of the text
-      case ']': case '}':
-        if (depth == 0) return true;  // the parser fails here
+      case ' ':
+      case '\t':
+      case '\r':
+      case '\n':
+      case ',':
+      case ':': ++at; continue;
+      case '/': at = endOfComment(text, at); continue;
+      case '\0': return true;  // the parser reads a zero byte as the end of the text
+      case ']':
+      case '}':
+        if (depth == 0) return true;    // the parser fails here
         if (--depth == 0) return true;  // the root is complete
         ++at;
         continue;
-      case '[': case '{':
+      case '[':
+      case '{':
         if (++values > budget.ulMaxValues || ++depth > budget.ulMaxDepth) return false;
         ++at;
         continue;

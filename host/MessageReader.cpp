@@ -57,13 +57,9 @@ void runMessageLoop(std::FILE* input, CChromeNativeMessageHandle& handler) {
   std::string body;
   for (;;) {
     switch (readFrame(input, body)) {
-      case FrameResult::End:
-        return;
-      case FrameResult::Message:
-        handler.HandleMessage(body);
-        break;
-      case FrameResult::Skipped:
-        break;
+      case FrameResult::End: return;
+      case FrameResult::Message: handler.HandleMessage(body); break;
+      case FrameResult::Skipped: break;
     }
   }
 }

@@ -10,9 +10,9 @@
 class CChromeNativeMessageHandle;
 
 enum class FrameResult {
-  Message,   // a complete body is in the string
-  Skipped,   // a body over kMaxMessageBytes, consumed and dropped
-  End,       // end of input, a zero length, or input ending inside a frame
+  Message,  // a complete body is in the string
+  Skipped,  // a body over kMaxMessageBytes, consumed and dropped
+  End,      // end of input, a zero length, or input ending inside a frame
 };
 
 // Longer bodies are read past and dropped unparsed, with one log record:

@@ -14,8 +14,7 @@ int runHost() {
   // end the process before the handler and the module are released.
   orv_platform::useRawConsoleStreams();
   CChromeNativeMessageHandle* handler = new CChromeNativeMessageHandle();
-  HANDLE thread =
-      reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, MessageReaderThread, handler, 0, nullptr));
+  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, MessageReaderThread, handler, 0, nullptr));
   if (thread != nullptr) {
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);

@@ -41,11 +41,20 @@ bool isForbiddenDomainCharacter(char c) {
   const unsigned char byte = static_cast<unsigned char>(c);
   if (byte <= 0x20 || byte == 0x7F) return true;
   switch (c) {
-    case '#': case '%': case '/': case ':': case '<': case '>': case '?':
-    case '@': case '[': case '\\': case ']': case '^': case '|':
-      return true;
-    default:
-      return false;
+    case '#':
+    case '%':
+    case '/':
+    case ':':
+    case '<':
+    case '>':
+    case '?':
+    case '@':
+    case '[':
+    case '\\':
+    case ']':
+    case '^':
+    case '|': return true;
+    default: return false;
   }
 }
 
@@ -64,9 +73,12 @@ bool ipv4Number(const std::string& part, uint64_t& value) {
   value = 0;
   for (char c : digits) {
     unsigned digit = 0;
-    if (isAsciiDigit(c)) digit = static_cast<unsigned>(c - '0');
-    else if (base == 16 && isAsciiHexDigit(c)) digit = static_cast<unsigned>(lowered(c) - 'a' + 10);
-    else return false;
+    if (isAsciiDigit(c))
+      digit = static_cast<unsigned>(c - '0');
+    else if (base == 16 && isAsciiHexDigit(c))
+      digit = static_cast<unsigned>(lowered(c) - 'a' + 10);
+    else
+      return false;
     if (digit >= base) return false;
     value = value * base + digit;
     if (value > 0xFFFFFFFFull) value = 0x100000000ull;  // too large either way; no overflow
@@ -77,8 +89,10 @@ bool ipv4Number(const std::string& part, uint64_t& value) {
 std::vector<std::string> labelsOf(const std::string& host) {
   std::vector<std::string> labels(1);
   for (char c : host) {
-    if (c == '.') labels.emplace_back();
-    else labels.back().push_back(c);
+    if (c == '.')
+      labels.emplace_back();
+    else
+      labels.back().push_back(c);
   }
   return labels;
 }

@@ -10,8 +10,7 @@ std::string RecordBudget::problemOf(const std::string& origin, const StoredRecor
                                                               &record.textValues};
   for (const std::vector<std::string>* list : lists) {
     if (list->size() > kMaxFieldsPerList)
-      return "a list holds " + std::to_string(list->size()) + " fields, more than " +
-             std::to_string(kMaxFieldsPerList);
+      return "a list holds " + std::to_string(list->size()) + " fields, more than " + std::to_string(kMaxFieldsPerList);
     for (const std::string& text : *list) {
       if (text.size() > kMaxTextBytes)
         return "a field holds " + std::to_string(text.size()) + " bytes, more than " + std::to_string(kMaxTextBytes);

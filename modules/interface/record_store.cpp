@@ -58,8 +58,9 @@ void RecordStore::makeTable(RecordDatabase& database, bool legacyExists, const W
     if (overBudget.empty())
       kept.push_back(std::move(entry));
     else
-      logRecordStoreFailure(method, "The record of " + entry.first.substr(0, 256) + " in " + legacy_ +
-                                        " is not imported: " + overBudget, kNoCode, __LINE__);
+      logRecordStoreFailure(
+          method, "The record of " + entry.first.substr(0, 256) + " in " + legacy_ + " is not imported: " + overBudget,
+          kNoCode, __LINE__);
   }
   database.create(kept, problem);
 }

@@ -54,12 +54,9 @@ Stored lookUp(const WCHAR* name, DWORD dwExpectedType, DWORD* pdwNumber) {
 
 const WCHAR* listValueName(ULONG ulListType) {
   switch (ulListType) {
-    case orvRestrictedSites:
-      return ORV_W("RestrictedSites");
-    case orvRestrictedApplications:
-      return ORV_W("RestrictedApplications");
-    default:
-      return nullptr;
+    case orvRestrictedSites: return ORV_W("RestrictedSites");
+    case orvRestrictedApplications: return ORV_W("RestrictedApplications");
+    default: return nullptr;
   }
 }
 
@@ -93,20 +90,15 @@ bool CPwmRegistryPolicy::readNumber(const WCHAR* name, DWORD dwDefault, ULONG* p
   if (pulValue == nullptr) return false;
   DWORD number = 0;
   switch (lookUp(name, REG_DWORD, &number)) {
-    case Stored::Nothing:
-      *pulValue = dwDefault;
-      return true;
-    case Stored::Expected:
-      *pulValue = number;
-      return true;
-    default:
-      return false;
+    case Stored::Nothing: *pulValue = dwDefault; return true;
+    case Stored::Expected: *pulValue = number; return true;
+    default: return false;
   }
 }
 
 bool CPwmRegistryPolicy::writeNumber(const WCHAR* name, DWORD dwValue) {
-  CORVRegistryDword value(HKEY_LOCAL_MACHINE, CORVWCharString(kPolicyKey), CORVWCharString(name),
-                          KEY_READ | KEY_WRITE, true, 0);
+  CORVRegistryDword value(HKEY_LOCAL_MACHINE, CORVWCharString(kPolicyKey), CORVWCharString(name), KEY_READ | KEY_WRITE,
+                          true, 0);
   return value.setValue(dwValue, false);
 }
 
@@ -123,15 +115,13 @@ bool CPwmRegistryPolicy::readList(ULONG ulListType, CORVWCharStringList& list) {
   const WCHAR* name = listValueName(ulListType);
   if (name == nullptr) return false;
   switch (lookUp(name, REG_MULTI_SZ, nullptr)) {
-    case Stored::Nothing:
-      return list.clear();
+    case Stored::Nothing: return list.clear();
     case Stored::Expected: {
-      CORVRegistryMultiString value(HKEY_LOCAL_MACHINE, CORVWCharString(kPolicyKey), CORVWCharString(name),
-                                    KEY_READ, false, 0);
+      CORVRegistryMultiString value(HKEY_LOCAL_MACHINE, CORVWCharString(kPolicyKey), CORVWCharString(name), KEY_READ,
+                                    false, 0);
       return value.getValue(list, false);
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -22,14 +22,14 @@ ORV_API void orvLogUnhandled(DWORD errorCode, const WCHAR* sourceFile, ULONG lin
 
 // Both handlers, each followed by the statement(s) given last: return a
 // result, throw the operation's own exception, or nothing (fall through).
-#define ORV_CATCH_THEN_FROM(errorCode, sourceFile, line, ...)                \
-  catch (CORVLogging & orvCaught_) {                                         \
-    orvLogCaught(orvCaught_);                                                \
-    __VA_ARGS__;                                                             \
-  }                                                                          \
-  catch (...) {                                                              \
-    orvLogUnhandled(static_cast<DWORD>(errorCode), (sourceFile), (line));    \
-    __VA_ARGS__;                                                             \
+#define ORV_CATCH_THEN_FROM(errorCode, sourceFile, line, ...)             \
+  catch (CORVLogging & orvCaught_) {                                      \
+    orvLogCaught(orvCaught_);                                             \
+    __VA_ARGS__;                                                          \
+  }                                                                       \
+  catch (...) {                                                           \
+    orvLogUnhandled(static_cast<DWORD>(errorCode), (sourceFile), (line)); \
+    __VA_ARGS__;                                                          \
   }
 #define ORV_CATCH_THEN(errorCode, line, ...) ORV_CATCH_THEN_FROM(errorCode, ORV_SOURCE_FILE, line, __VA_ARGS__)
 

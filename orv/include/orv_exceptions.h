@@ -49,10 +49,10 @@ class ORV_API CORVLogDebug : public CORVDetailedLog {
 
 // ---- Built in place: (error code, source file, line), written at once.
 
-#define ORV_IN_PLACE_EXCEPTION(ClassName, message)                               \
-  class ORV_API ClassName : public CORVLogException1 {                            \
-   public:                                                                        \
-    ClassName(DWORD errorCode, const WCHAR* sourceFile, ULONG line) noexcept      \
+#define ORV_IN_PLACE_EXCEPTION(ClassName, message)                                     \
+  class ORV_API ClassName : public CORVLogException1 {                                 \
+   public:                                                                             \
+    ClassName(DWORD errorCode, const WCHAR* sourceFile, ULONG line) noexcept           \
         : CORVLogException1(InPlace(), ORV_W(message), errorCode, sourceFile, line) {} \
   }
 
@@ -143,31 +143,29 @@ class ORV_API CORVAdjustTokenPrivilegesException : public CORVLogException1 {
 };
 
 // The registry key exceptions that name the raising method.
-#define ORV_REGISTRY_KEY_EXCEPTION(ClassName, format, resultKind)                                              \
-  class ORV_API ClassName : public CORVLogException1 {                                                         \
-   public:                                                                                                     \
-    ClassName(const WCHAR* key, DWORD errorCode, const WCHAR* className, const WCHAR* methodName,             \
-              const WCHAR* sourceFile, ULONG line, USHORT outputs, bool logNow, bool logOnDestroy) noexcept    \
-        : CORVLogException1({ORV_W(format), key}, errorCode, (resultKind), className, methodName, sourceFile, \
-                            line, outputs, logNow, logOnDestroy) {}                                            \
+#define ORV_REGISTRY_KEY_EXCEPTION(ClassName, format, resultKind)                                                   \
+  class ORV_API ClassName : public CORVLogException1 {                                                              \
+   public:                                                                                                          \
+    ClassName(const WCHAR* key, DWORD errorCode, const WCHAR* className, const WCHAR* methodName,                   \
+              const WCHAR* sourceFile, ULONG line, USHORT outputs, bool logNow, bool logOnDestroy) noexcept         \
+        : CORVLogException1({ORV_W(format), key}, errorCode, (resultKind), className, methodName, sourceFile, line, \
+                            outputs, logNow, logOnDestroy) {}                                                       \
   }
 
 ORV_REGISTRY_KEY_EXCEPTION(CORVRegEnumKeyException, "Unable to enumerate subkeys from key ( \"%s\" )",
                            ORV_RESULT_ERROR_CODE);
 ORV_REGISTRY_KEY_EXCEPTION(CORVRegEnumValueException, "Unable to enumerate values from key ( \"%s\" )",
                            ORV_RESULT_ERROR_CODE);
-ORV_REGISTRY_KEY_EXCEPTION(CORVRegKeyCreateException, "Unable to create registry key ( \"%s\" )",
-                           ORV_RESULT_PASS_FAIL);
-ORV_REGISTRY_KEY_EXCEPTION(CORVRegRestoreKeyException, "Unable to load registry key ( \"%s\" )",
-                           ORV_RESULT_PASS_FAIL);
+ORV_REGISTRY_KEY_EXCEPTION(CORVRegKeyCreateException, "Unable to create registry key ( \"%s\" )", ORV_RESULT_PASS_FAIL);
+ORV_REGISTRY_KEY_EXCEPTION(CORVRegRestoreKeyException, "Unable to load registry key ( \"%s\" )", ORV_RESULT_PASS_FAIL);
 ORV_REGISTRY_KEY_EXCEPTION(CORVRegSaveKeyException, "Unable to save registry key ( \"%s\" )", ORV_RESULT_PASS_FAIL);
 
 #undef ORV_REGISTRY_KEY_EXCEPTION
 
 class ORV_API CORVRegQueryInfoKeyException : public CORVLogException1 {
  public:
-  CORVRegQueryInfoKeyException(const WCHAR* key, DWORD errorCode, const WCHAR* sourceFile, ULONG line,
-                               USHORT outputs, bool logNow, bool logOnDestroy) noexcept
+  CORVRegQueryInfoKeyException(const WCHAR* key, DWORD errorCode, const WCHAR* sourceFile, ULONG line, USHORT outputs,
+                               bool logNow, bool logOnDestroy) noexcept
       : CORVLogException1({ORV_W("Unable to query info on registry key ( \"%s\" )"), key}, errorCode,
                           ORV_RESULT_PASS_FAIL, nullptr, nullptr, sourceFile, line, outputs, logNow, logOnDestroy) {}
 };
@@ -202,8 +200,8 @@ class ORV_API CORVSignedFileInvalidFileException : public CORVLogException1 {
 // because someone other than root or the running user could write it.
 class ORV_API CORVIgnoredTrustAnchorException : public CORVLogException1 {
  public:
-  CORVIgnoredTrustAnchorException(const WCHAR* path, const WCHAR* sourceFile, ULONG line, USHORT outputs,
-                                  bool logNow, bool logOnDestroy) noexcept
+  CORVIgnoredTrustAnchorException(const WCHAR* path, const WCHAR* sourceFile, ULONG line, USHORT outputs, bool logNow,
+                                  bool logOnDestroy) noexcept
       : CORVLogException1({ORV_W("Trust anchor %s ignored: others than its owner may write it"), path}, 0,
                           ORV_RESULT_ERROR_CODE, nullptr, nullptr, sourceFile, line, outputs, logNow, logOnDestroy) {}
 };
@@ -231,24 +229,24 @@ class ORV_API CMemDestroyFailWarning : public CORVLogWarning {
  public:
   CMemDestroyFailWarning(const WCHAR* what, const WCHAR* sourceFile, ULONG line, USHORT outputs, bool logNow,
                          bool logOnDestroy) noexcept
-      : CORVLogWarning({ORV_W("Unable to free memory ( %s )"), what}, ORV_NO_ERROR_CODE, ORV_RESULT_ERROR_CODE,
-                       nullptr, nullptr, sourceFile, line, outputs, logNow, logOnDestroy) {}
+      : CORVLogWarning({ORV_W("Unable to free memory ( %s )"), what}, ORV_NO_ERROR_CODE, ORV_RESULT_ERROR_CODE, nullptr,
+                       nullptr, sourceFile, line, outputs, logNow, logOnDestroy) {}
 };
 
 class ORV_API CCloseHandleWarning : public CORVLogWarning {
  public:
   CCloseHandleWarning(const WCHAR* handleName, DWORD errorCode, const WCHAR* sourceFile, ULONG line, USHORT outputs,
                       bool logNow) noexcept
-      : CORVLogWarning({ORV_W("Unable to free memory ( %s )"), handleName}, errorCode, ORV_RESULT_ERROR_CODE,
-                       nullptr, nullptr, sourceFile, line, outputs, logNow, false) {}
+      : CORVLogWarning({ORV_W("Unable to free memory ( %s )"), handleName}, errorCode, ORV_RESULT_ERROR_CODE, nullptr,
+                       nullptr, sourceFile, line, outputs, logNow, false) {}
 };
 
 class ORV_API CORVRegCloseKeyWarning : public CORVLogWarning {
  public:
   CORVRegCloseKeyWarning(const WCHAR* key, DWORD errorCode, const WCHAR* className, const WCHAR* methodName,
                          const WCHAR* sourceFile, ULONG line, USHORT outputs, bool logNow, bool logOnDestroy) noexcept
-      : CORVLogWarning({ORV_W("Unable to close registry key ( %s )"), key}, errorCode, ORV_RESULT_ERROR_CODE,
-                       className, methodName, sourceFile, line, outputs, logNow, logOnDestroy) {}
+      : CORVLogWarning({ORV_W("Unable to close registry key ( %s )"), key}, errorCode, ORV_RESULT_ERROR_CODE, className,
+                       methodName, sourceFile, line, outputs, logNow, logOnDestroy) {}
 };
 
 class ORV_API CORVRegKeyAlreadyOpenWarning : public CORVLogWarning {

@@ -80,8 +80,7 @@ class ORV_API CORVPwmApplicationPolicy final : public IORVPwmApplicationPolicy {
   IORVPwmApplicationPolicy* policyObject() const;
   // Calls one slot of the module's object under a trace scope named for it.
   template <typename... Params, typename... Args>
-  bool forward(const WCHAR* methodName, ULONG line, bool (IORVPwmApplicationPolicy::*slot)(Params...),
-               Args... args);
+  bool forward(const WCHAR* methodName, ULONG line, bool (IORVPwmApplicationPolicy::*slot)(Params...), Args... args);
 
   HMODULE m_hModule;
   IORVPwmApplicationPolicy** m_ppInterface;

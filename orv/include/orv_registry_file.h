@@ -39,7 +39,7 @@
 // file's encoding cannot hold), each of which is named in a record, while
 // the rest is still written.
 ORV_API bool exportRegistryToFile(const CORVWCharString& fileName, HKEY hRootKey, const CORVWCharString& szKeyName,
-                          bool bReplaceFile);
+                                  bool bReplaceFile);
 
 // Creates the key of every section and writes its values, reading the file
 // line by line. False, with a record naming the file, when the file is

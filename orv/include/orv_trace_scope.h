@@ -45,8 +45,8 @@ class ORV_API CORVTraceScope {
  private:
   // Reads the configuration on the first traced call of the process, then
   // builds the entry and writes ENTRY when "Logging" is on.
-  void open(const WCHAR* className, const WCHAR* methodName, const WCHAR* sourceFile, ULONG line,
-            USHORT outputMask, bool logEntryNow, bool logExitOnDestroy) noexcept;
+  void open(const WCHAR* className, const WCHAR* methodName, const WCHAR* sourceFile, ULONG line, USHORT outputMask,
+            bool logEntryNow, bool logExitOnDestroy) noexcept;
   void close() noexcept;
   void record(ULONG resultKind, bool value) noexcept;
 

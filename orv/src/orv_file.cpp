@@ -3,9 +3,7 @@
 #include "orv_catch.h"
 #include "orv_trace_scope.h"
 
-CORVFile::CORVFile() : m_hFile(INVALID_HANDLE_VALUE), m_data(0) {
-  ORV_TRACE("CORVFile", "Default Constructor");
-}
+CORVFile::CORVFile() : m_hFile(INVALID_HANDLE_VALUE), m_data(0) { ORV_TRACE("CORVFile", "Default Constructor"); }
 
 CORVFile::CORVFile(const CORVWCharString& strFilename) : m_hFile(INVALID_HANDLE_VALUE), m_data(0) {
   ORV_TRACE("CORVFile", "Constructor");

@@ -58,7 +58,7 @@ void CORVLogRecord::copyFrom(const CORVLogRecord& other) noexcept {
 }
 
 void CORVLogRecord::freeTexts() noexcept {
-  for (WCHAR** field : {&m_pszMessage, &m_pszObjectName, &m_pszLogFile, &m_pszClassName, &m_pszMethodName,
-                        &m_pszSourceFile})
+  for (WCHAR** field :
+       {&m_pszMessage, &m_pszObjectName, &m_pszLogFile, &m_pszClassName, &m_pszMethodName, &m_pszSourceFile})
     releaseText(*field);
 }

@@ -23,8 +23,7 @@ bool queryLogsValue(const WCHAR* valueName, DWORD wantedType, BYTE* data, DWORD&
 bool CORVLogSettings::readDword(const WCHAR* valueName, DWORD& value) const {
   DWORD read = 0;
   DWORD size = sizeof(read);
-  if (!queryLogsValue(valueName, REG_DWORD, reinterpret_cast<BYTE*>(&read), size) || size != sizeof(read))
-    return false;
+  if (!queryLogsValue(valueName, REG_DWORD, reinterpret_cast<BYTE*>(&read), size) || size != sizeof(read)) return false;
   value = read;
   return true;
 }
@@ -82,8 +81,7 @@ bool CORVLogSettings::getOutputPath(USHORT outputBit, WCHAR* text, DWORD chars) 
     case 16:
       if (text != nullptr && chars > 0) text[0] = 0;
       return true;
-    default:
-      return false;
+    default: return false;
   }
   return readString(valueName, text, chars);
 }

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr size_t kLineChars = 1024;     // the line buffer, CR LF included
+constexpr size_t kLineChars = 1024;      // the line buffer, CR LF included
 constexpr size_t kPathLimitChars = 512;  // a log path must be shorter
 const WCHAR kByteOrderMark = 0xFEFF;
 
@@ -108,11 +108,8 @@ void appendResult(LogLine& line, const CORVLogRecord& record, const ResultTokens
     case ORV_RESULT_LOGICAL:
       if (exit) line << (passed ? tokens.passed : tokens.failedLogical);
       break;
-    case ORV_RESULT_RETURN_CODE:
-      (line << ORV_W("<Return Code: ")).hex(result) << ORV_W("> ");
-      break;
-    default:
-      break;
+    case ORV_RESULT_RETURN_CODE: (line << ORV_W("<Return Code: ")).hex(result) << ORV_W("> "); break;
+    default: break;
   }
 }
 
@@ -129,8 +126,10 @@ void appendSourcePosition(LogLine& line, const CORVLogRecord& record) {
   if (hasText(sourceFile)) {
     const WCHAR* name = wcsrchr(sourceFile, orv_platform::kPathSeparator);
     line << ORV_W("<") << (name != nullptr ? name + 1 : sourceFile);
-    if (record.getLine() != 0) (line << ORV_W(", ")).decimal(record.getLine()) << ORV_W("> ");
-    else line << ORV_W(">");
+    if (record.getLine() != 0)
+      (line << ORV_W(", ")).decimal(record.getLine()) << ORV_W("> ");
+    else
+      line << ORV_W(">");
   } else if (record.getLine() != 0) {
     (line << ORV_W("<")).decimal(record.getLine()) << ORV_W("> ");
   }
@@ -192,8 +191,8 @@ void createLogFile(const WCHAR* path) {
   HANDLE file = CreateFileW(fresh, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   DWORD written = 0;
-  const bool marked = WriteFile(file, &kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr) &&
-                      written == sizeof(kByteOrderMark);
+  const bool marked =
+      WriteFile(file, &kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr) && written == sizeof(kByteOrderMark);
   CloseHandle(file);
   if (!marked || !MoveFileExW(fresh, path, 0)) DeleteFileW(fresh);
 }
@@ -287,9 +286,9 @@ class LogFileLock {
     // The first record of a new log comes before its folder exists.
     for (int attempt = 0; attempt < 2 && open->hFile == INVALID_HANDLE_VALUE; ++attempt) {
       if (attempt > 0) createFolderOf(logPath);
-      open->hFile = CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+      open->hFile =
+          CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     suffixedName(logPath, ORV_W(""), open->szLogPath, kPathLimitChars);
     return open->hFile;

@@ -45,8 +45,8 @@ bool CORVProduct::checkParms(const LONG* lVersions) {
     while (firstDontCare < kVersionLevels - 1 && lVersions[firstDontCare] != ORV_DONT_CARE) ++firstDontCare;
     for (ULONG level = firstDontCare + 1; level < kVersionLevels; ++level) {
       if (lVersions[level] == ORV_DONT_CARE) continue;
-      const CORVWCharString argument = CORVWCharString(ORV_W("lVersions[")) +
-                                       CORVWCharString(static_cast<INT>(level)) + CORVWCharString(ORV_W("]"));
+      const CORVWCharString argument =
+          CORVWCharString(ORV_W("lVersions[")) + CORVWCharString(static_cast<INT>(level)) + CORVWCharString(ORV_W("]"));
       throw CORVBadArgException(argument.getBuffer(), ORV_W("Cannot be real value, ORV_DONT_CAREs prior"),
                                 ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
     }
@@ -67,9 +67,9 @@ bool CORVProduct::convertVersion(const CORVWCharString& version, LONG& lMajorVer
     for (ULONG level = 0; level < kVersionLevels; ++level) {
       CORVWCharString field;
       ULONG number = 0;
-      const bool parsed = version.getField(field, separator, level + 1, CORVWCharString::fromStart, CORVFlags(0),
-                                           CORVFlags(0)) &&
-                          field.toNumber(number, CORVWCharString::nsDecimal, false);
+      const bool parsed =
+          version.getField(field, separator, level + 1, CORVWCharString::fromStart, CORVFlags(0), CORVFlags(0)) &&
+          field.toNumber(number, CORVWCharString::nsDecimal, false);
       *levels[level] = parsed ? static_cast<LONG>(number) : 0;
     }
     converted = true;
@@ -109,8 +109,8 @@ bool CORVProduct::getRegistryItem(ULONG item, CORVWCharString& out) {
     for (const CORVProductRegistryInfo* info = m_registryInfos.getCurrentData(); info != nullptr && !found;
          info = m_registryInfos.moveNext() ? m_registryInfos.getCurrentData() : nullptr) {
       const CORVWCharString& valueName = item == kItemKeyPath || item == kItemInstallPath ? info->getInstallPathValue()
-                                         : item == kItemVersion                          ? info->getVersionValue()
-                                                                                         : defaultValue;
+                                         : item == kItemVersion                           ? info->getVersionValue()
+                                                                                          : defaultValue;
       CORVRegistryString value(HKEY_LOCAL_MACHINE, info->getKey(), valueName, KEY_READ, false, 0);
       CORVWCharString text;
       bool read = value.getValue(text, false);

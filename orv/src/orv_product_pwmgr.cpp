@@ -6,10 +6,9 @@
 
 CORVProduct_PwMgr::CORVProduct_PwMgr() : CORVProduct(ORV_W("Halvik"), ORV_W("Password Manager")) {
   ORV_TRACE("CORVProduct_PwMgr", "Constructor");
-  const bool added = addRegistryInfo(ORV_W("Software\\Halvik\\Password Manager"), ORV_W("Version"),
-                                     ORV_W("InstallPath")) &&
-                     addRegistryInfo(ORV_W("Software\\Ostrel Quillmarsh\\Password Manager"), ORV_W("Version"),
-                                     ORV_W("InstallPath"));
+  const bool added =
+      addRegistryInfo(ORV_W("Software\\Halvik\\Password Manager"), ORV_W("Version"), ORV_W("InstallPath")) &&
+      addRegistryInfo(ORV_W("Software\\Ostrel Quillmarsh\\Password Manager"), ORV_W("Version"), ORV_W("InstallPath"));
   ORV_TRACE_RESULT(added);
 }
 
@@ -54,8 +53,8 @@ bool CORVProduct_PwMgr::isInstalled(LONG lMajorVer, LONG lMinorVer, LONG lBuildV
                                 ORV_W("Cannot have value after ORV_DONT_CARE"), ORV_SOURCE_FILE, __LINE__,
                                 ORV_OUTPUT_TEXT, true, false);
     LONG current[] = {0, 0, 0, 0};
-    installed = getProductVersion(current[0], current[1], current[2], current[3]) &&
-                isVersionInstalled(required, current);
+    installed =
+        getProductVersion(current[0], current[1], current[2], current[3]) && isVersionInstalled(required, current);
   }
   ORV_CATCH_THEN(errno, __LINE__, installed = false)
   ORV_TRACE_RESULT(installed);

@@ -3,8 +3,7 @@
 #include "orv_catch.h"
 #include "orv_trace_scope.h"
 
-CORVProductRegistryInfo::CORVProductRegistryInfo(const CORVWCharString& strKey,
-                                                 const CORVWCharString& strVersionValue,
+CORVProductRegistryInfo::CORVProductRegistryInfo(const CORVWCharString& strKey, const CORVWCharString& strVersionValue,
                                                  const CORVWCharString& strInstallPathValue)
     : m_strKey(strKey), m_strVersionValue(strVersionValue), m_strInstallPathValue(strInstallPathValue) {
   ORV_TRACE("CORVProductRegistryInfo", "Constructor");

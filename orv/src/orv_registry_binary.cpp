@@ -5,8 +5,7 @@
 CORVRegistryBinary::CORVRegistryBinary(HKEY hRootKey, const CORVWCharString& szKeyName,
                                        const CORVWCharString& szValueName, REGSAM samDesired, bool bCreateIfMissing,
                                        DWORD dwOptions)
-    : CORVRegistryValue(hRootKey, szKeyName, szValueName, samDesired, bCreateIfMissing, dwOptions),
-      m_bValid(false) {}
+    : CORVRegistryValue(hRootKey, szKeyName, szValueName, samDesired, bCreateIfMissing, dwOptions), m_bValid(false) {}
 
 bool CORVRegistryBinary::readRegistry() {
   try {

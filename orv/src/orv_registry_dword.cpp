@@ -29,8 +29,8 @@ bool CORVRegistryDword::readRegistry() {
 }
 
 bool CORVRegistryDword::writeRegistry() {
-  return writeValue(REG_DWORD, reinterpret_cast<const BYTE*>(&m_dwValue), sizeof(m_dwValue),
-                    ORV_W("CORVRegistryDword"), m_bValid);
+  return writeValue(REG_DWORD, reinterpret_cast<const BYTE*>(&m_dwValue), sizeof(m_dwValue), ORV_W("CORVRegistryDword"),
+                    m_bValid);
 }
 
 bool CORVRegistryDword::getValue(DWORD& out, bool bUseCache) {

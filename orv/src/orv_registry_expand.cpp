@@ -13,8 +13,8 @@ bool CORVRegistryStringExpand::writeRegistry() {
     const ULONG percentSigns = m_szRegStringCache.countOf(CORVWCharString(ORV_W('%')));
     if (percentSigns == 0 || percentSigns % 2 != 0)
       throw CORVBadArgException(ORV_W("m_szRegStringCache"),
-                                ORV_W("value doesn't represent an expandable value which is required"),
-                                ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
+                                ORV_W("value doesn't represent an expandable value which is required"), ORV_SOURCE_FILE,
+                                __LINE__, ORV_OUTPUT_TEXT, true, false);
     return writeString(REG_EXPAND_SZ, ORV_W("CORVRegistryStringExpand"));
   }
   ORV_CATCH_RETURN(false)

@@ -31,8 +31,10 @@ struct Root {
 // The import tests the names in this order; HKEY_LOCAL_MACHINE is also the
 // root of any other name.
 const Root kRoots[] = {
-    {HKEY_LOCAL_MACHINE, ORV_W("HKEY_LOCAL_MACHINE")}, {HKEY_CURRENT_USER, ORV_W("HKEY_CURRENT_USER")},
-    {HKEY_CURRENT_CONFIG, ORV_W("HKEY_CURRENT_CONFIG")}, {HKEY_CLASSES_ROOT, ORV_W("HKEY_CLASSES_ROOT")},
+    {HKEY_LOCAL_MACHINE, ORV_W("HKEY_LOCAL_MACHINE")},
+    {HKEY_CURRENT_USER, ORV_W("HKEY_CURRENT_USER")},
+    {HKEY_CURRENT_CONFIG, ORV_W("HKEY_CURRENT_CONFIG")},
+    {HKEY_CLASSES_ROOT, ORV_W("HKEY_CLASSES_ROOT")},
     {HKEY_USERS, ORV_W("HKEY_USERS")},
 };
 
@@ -41,7 +43,8 @@ const WCHAR* textOf(const CORVWCharString& text) { return text.isValid() ? text.
 WText wtextOf(const CORVWCharString& text) { return WText(textOf(text), text.getLength()); }
 
 CORVWCharString stringOf(const WText& text) {
-  return text.empty() ? CORVWCharString() : CORVWCharString(CORVBuffer<WCHAR>(text.data(), static_cast<ULONG>(text.size())));
+  return text.empty() ? CORVWCharString()
+                      : CORVWCharString(CORVBuffer<WCHAR>(text.data(), static_cast<ULONG>(text.size())));
 }
 
 // One record per thing left out or refused: the export names the key, the
@@ -162,7 +165,8 @@ void appendCodes(WText& out, const BYTE* data, size_t count, const Spiller& spil
 
 void appendHexNumber(WText& out, unsigned long long value, int digits) {
   out += ORV_W("0x");
-  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += hexDigit(static_cast<unsigned>(value >> shift) & 0xFu);
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+    out += hexDigit(static_cast<unsigned>(value >> shift) & 0xFu);
 }
 
 void appendDecimal(WText& out, unsigned long value) {
@@ -259,18 +263,12 @@ void appendEntryValue(WText& out, DWORD type, const BYTE* data, DWORD size, cons
 
 int groupOf(DWORD type) {
   switch (type) {
-    case REG_DWORD:
-      return 0;
-    case REG_QWORD:
-      return 1;
-    case REG_SZ:
-      return 2;
-    case REG_EXPAND_SZ:
-      return 3;
-    case REG_MULTI_SZ:
-      return 4;
-    case REG_BINARY:
-      return 5;
+    case REG_DWORD: return 0;
+    case REG_QWORD: return 1;
+    case REG_SZ: return 2;
+    case REG_EXPAND_SZ: return 3;
+    case REG_MULTI_SZ: return 4;
+    case REG_BINARY: return 5;
   }
   return 6;
 }
@@ -551,7 +549,8 @@ HANDLE createTemporaryBeside(const CORVWCharString& fileName, CORVWCharString& t
     name += ORV_W('-');
     appendDecimal(name, counter++);
     name += ORV_W(".tmp");
-    const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       temporary = stringOf(name);
       return file;
@@ -656,7 +655,8 @@ bool decodeEntryValue(const WText& entry, DWORD& type, std::basic_string<BYTE>& 
   if (tag == kBinaryTag) {
     if (!appendBytesOfCodes(data, length, bytes) || (length != 0 && bytes.empty())) return false;
     // The export's closing "00 00" is not part of the data.
-    if (bytes.size() >= 2 && bytes[bytes.size() - 1] == 0 && bytes[bytes.size() - 2] == 0) bytes.resize(bytes.size() - 2);
+    if (bytes.size() >= 2 && bytes[bytes.size() - 1] == 0 && bytes[bytes.size() - 2] == 0)
+      bytes.resize(bytes.size() - 2);
     type = REG_BINARY;
     return true;
   }
@@ -668,7 +668,8 @@ bool decodeEntryValue(const WText& entry, DWORD& type, std::basic_string<BYTE>& 
       size_t end = begin;
       while (end < length && data[end] != ORV_W(',')) ++end;
       const size_t before = bytes.size();
-      if (!appendBytesOfCodes(data + begin, end - begin, bytes) || (end != begin && bytes.size() == before)) return false;
+      if (!appendBytesOfCodes(data + begin, end - begin, bytes) || (end != begin && bytes.size() == before))
+        return false;
       begin = end + 1;
     }
     bytes.append(2, 0);
@@ -776,7 +777,8 @@ class LineReader {
   }
 
   WCHAR unitAt(size_t at) const {
-    if (m_utf16) return static_cast<WCHAR>(static_cast<BYTE>(m_buffer[at]) | (static_cast<BYTE>(m_buffer[at + 1]) << 8));
+    if (m_utf16)
+      return static_cast<WCHAR>(static_cast<BYTE>(m_buffer[at]) | (static_cast<BYTE>(m_buffer[at + 1]) << 8));
     return static_cast<WCHAR>(static_cast<BYTE>(m_buffer[at]));
   }
 
@@ -909,8 +911,7 @@ class Importer {
     m_inSection = keyOfSection(section, root, keyPath);
     if (!m_inSection) return false;
     m_inSection = true;
-    const LONG status =
-        RegCreateKeyExW(root, keyPath.c_str(), 0, nullptr, 0, kReadWrite, nullptr, &m_key, nullptr);
+    const LONG status = RegCreateKeyExW(root, keyPath.c_str(), 0, nullptr, 0, kReadWrite, nullptr, &m_key, nullptr);
     if (status == ERROR_SUCCESS) return true;
     m_key = nullptr;
     return false;
@@ -940,8 +941,9 @@ bool exportRegistryToFile(const CORVWCharString& fileName, HKEY hRootKey, const 
     // A leading backslash is not part of the path: exactly one separates
     // the root from it in the section name.
     WText keyPath = wtextOf(szKeyName);
-    keyPath.erase(0, keyPath.find_first_not_of(kKeySeparator) == WText::npos ? keyPath.size()
-                                                                               : keyPath.find_first_not_of(kKeySeparator));
+    keyPath.erase(0, keyPath.find_first_not_of(kKeySeparator) == WText::npos
+                         ? keyPath.size()
+                         : keyPath.find_first_not_of(kKeySeparator));
     HKEY key = nullptr;
     const LONG status = RegOpenKeyExW(hRootKey, keyPath.c_str(), 0, KEY_READ, &key);
     if (status != ERROR_SUCCESS) {

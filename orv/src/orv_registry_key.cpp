@@ -36,9 +36,7 @@ CORVRegistryKey::CORVRegistryKey(HKEY hRootKey, const CORVWCharString& szKeyName
 
 CORVRegistryKey::~CORVRegistryKey() { close(); }
 
-const WCHAR* CORVRegistryKey::keyText() const {
-  return m_szKeyName.isValid() ? m_szKeyName.getBuffer() : ORV_W("");
-}
+const WCHAR* CORVRegistryKey::keyText() const { return m_szKeyName.isValid() ? m_szKeyName.getBuffer() : ORV_W(""); }
 
 bool CORVRegistryKey::open() {
   try {
@@ -77,11 +75,11 @@ bool CORVRegistryKey::create() {
   try {
     if (!close()) return false;
     HKEY hKey = nullptr;
-    const LSTATUS status = RegCreateKeyExW(m_hRootKey, m_szKeyName.getBuffer(), 0, nullptr, m_dwOptions,
-                                           m_samDesired, nullptr, &hKey, nullptr);
+    const LSTATUS status = RegCreateKeyExW(m_hRootKey, m_szKeyName.getBuffer(), 0, nullptr, m_dwOptions, m_samDesired,
+                                           nullptr, &hKey, nullptr);
     if (status != ERROR_SUCCESS)
-      throw CORVRegKeyCreateException(keyText(), static_cast<DWORD>(status), ORV_REGISTRY_KEY_CLASS,
-                                      ORV_W("create"), ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
+      throw CORVRegKeyCreateException(keyText(), static_cast<DWORD>(status), ORV_REGISTRY_KEY_CLASS, ORV_W("create"),
+                                      ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
     m_hKey = hKey;
     m_bOpen = true;
     close();
@@ -324,8 +322,8 @@ bool CORVRegistryKey::restore(const CORVWCharString& szImportFileName, DWORD fla
     const LSTATUS status =
         openIfClosed() ? RegRestoreKeyW(m_hKey, szImportFileName.getBuffer(), flags) : ERROR_INVALID_HANDLE;
     if (status != ERROR_SUCCESS)
-      throw CORVRegRestoreKeyException(keyText(), static_cast<DWORD>(status), ORV_REGISTRY_KEY_CLASS,
-                                       ORV_W("restore"), ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
+      throw CORVRegRestoreKeyException(keyText(), static_cast<DWORD>(status), ORV_REGISTRY_KEY_CLASS, ORV_W("restore"),
+                                       ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
     return true;
   }
   ORV_CATCH_RETURN(false)

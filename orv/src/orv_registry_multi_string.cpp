@@ -6,8 +6,7 @@
 CORVRegistryMultiString::CORVRegistryMultiString(HKEY hRootKey, const CORVWCharString& szKeyName,
                                                  const CORVWCharString& szValueName, REGSAM samDesired,
                                                  bool bCreateIfMissing, DWORD dwOptions)
-    : CORVRegistryValue(hRootKey, szKeyName, szValueName, samDesired, bCreateIfMissing, dwOptions),
-      m_bValid(false) {}
+    : CORVRegistryValue(hRootKey, szKeyName, szValueName, samDesired, bCreateIfMissing, dwOptions), m_bValid(false) {}
 
 bool CORVRegistryMultiString::toBytes(CORVWCharStringList& list, CORVBuffer<BYTE>& out) {
   try {
@@ -82,8 +81,7 @@ bool CORVRegistryMultiString::writeRegistry() {
   try {
     CORVBuffer<BYTE> data;
     if (!toBytes(m_list, data)) return false;
-    return writeValue(REG_MULTI_SZ, data.getBuffer(), data.getNumElems(), ORV_W("CORVRegistryMultiString"),
-                      m_bValid);
+    return writeValue(REG_MULTI_SZ, data.getBuffer(), data.getNumElems(), ORV_W("CORVRegistryMultiString"), m_bValid);
   }
   ORV_CATCH_RETURN(false)
 }

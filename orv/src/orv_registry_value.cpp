@@ -15,16 +15,14 @@ LSTATUS CORVRegistryValue::queryValue(BYTE* pData, DWORD& cbData) {
   return RegQueryValueExW(m_hKey, m_szValueName.getBuffer(), nullptr, nullptr, pData, &cbData);
 }
 
-bool CORVRegistryValue::writeValue(DWORD type, const BYTE* pData, DWORD cbData, const WCHAR* className,
-                                   bool& bValid) {
+bool CORVRegistryValue::writeValue(DWORD type, const BYTE* pData, DWORD cbData, const WCHAR* className, bool& bValid) {
   try {
     if (!openIfClosed()) return false;
     CloseAtEnd closer(*this);
     const LSTATUS status = RegSetValueExW(m_hKey, m_szValueName.getBuffer(), 0, type, pData, cbData);
     if (status != ERROR_SUCCESS)
       throw CORVRegValueSetException(keyText(), m_szValueName.getBuffer(), static_cast<DWORD>(status), className,
-                                     ORV_W("writeRegistry"), ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true,
-                                     false);
+                                     ORV_W("writeRegistry"), ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
     bValid = true;
     return true;
   }

@@ -86,8 +86,7 @@ bool CORVWCharString::buildNumber(ULONG ulValue, USHORT asNumberSystem, USHORT u
         ulBits = 3;
         marker = ORV_W('o');
         break;
-      default:
-        ORV_STRING_BAD_ARG("asNumberSystem", "mode isn't supported, must be hex,bin,or oct");
+      default: ORV_STRING_BAD_ARG("asNumberSystem", "mode isn't supported, must be hex,bin,or oct");
     }
     // Digits up to the one where the rest of the value fell below the base.
     ULONG ulDigits = 0;

@@ -218,8 +218,7 @@ bool CORVWCharString::toNumber(ULONG& ulValue, USHORT asNumberSystem, bool bStri
         if (!digits.isOctal()) return false;
         ulParsed = digitsValue(digits, 8);
         break;
-      default:
-        return false;
+      default: return false;
     }
     ulValue = ulParsed;
     return true;

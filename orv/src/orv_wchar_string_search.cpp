@@ -134,9 +134,7 @@ bool CORVWCharString::remove(const CORVWCharString& subString, ULONG subStringMo
     if (ulCount == 0) return false;
     bool bDone = false;
     switch (subStringMode) {
-      case ssmAll:
-        bDone = removeFirstMatches(subString, ulCount);
-        break;
+      case ssmAll: bDone = removeFirstMatches(subString, ulCount); break;
       case ssmOccur:
         if (ulOccurrance == 0)
           ORV_STRING_BAD_ARG("ulOccurrance", "ssmOccur mode requires ulOccurrance to be greater than 0");
@@ -151,8 +149,7 @@ bool CORVWCharString::remove(const CORVWCharString& subString, ULONG subStringMo
           ORV_STRING_BAD_ARG("ulOccurrance", "there aren't enough strings to accommodate ulOccurrance");
         bDone = removeFirstMatches(subString, ulOccurrance);
         break;
-      default:
-        ORV_STRING_BAD_ARG("subStringMode", "invalid mode");
+      default: ORV_STRING_BAD_ARG("subStringMode", "invalid mode");
     }
     return bDone;  // the text was rebuilt normalised (or empty)
   }
@@ -170,9 +167,7 @@ bool CORVWCharString::replace(const CORVWCharString& oldString, const CORVWCharS
     ULONG ulPasses = 0;
     ULONG ulCurrent = 1;
     switch (subStringMode) {
-      case ssmAll:
-        ulPasses = ulCount;
-        break;
+      case ssmAll: ulPasses = ulCount; break;
       case ssmOccur:
         if (ulOccurrance == 0)
           ORV_STRING_BAD_ARG("ulOccurrance", "ssmOccur mode requires ulOccurrance to be greater than 0");
@@ -187,8 +182,7 @@ bool CORVWCharString::replace(const CORVWCharString& oldString, const CORVWCharS
           ORV_STRING_BAD_ARG("ulOccurrance", "there aren't enough strings to accommodate ulOccurrance");
         ulPasses = ulOccurrance;
         break;
-      default:
-        ORV_STRING_BAD_ARG("subStringMode", "invalid mode");
+      default: ORV_STRING_BAD_ARG("subStringMode", "invalid mode");
     }
     // (other and this may be the same string: keep a copy of the new text)
     const CORVWCharString replacement(newString);

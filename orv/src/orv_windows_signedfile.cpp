@@ -7,11 +7,11 @@
 // initialize and verifySignature, unlike most of the library, pass foreign
 // exceptions on to their caller, as a written CORVUnhandledExceptionException.
 #define ORV_SIGNED_FILE_CATCH(result)                                                 \
-  catch (CORVLogging & caught) {                                                     \
-    orvLogCaught(caught);                                                            \
-    result = false;                                                                  \
-  }                                                                                  \
-  catch (...) {                                                                      \
+  catch (CORVLogging & caught) {                                                      \
+    orvLogCaught(caught);                                                             \
+    result = false;                                                                   \
+  }                                                                                   \
+  catch (...) {                                                                       \
     ORV_THROW_IN_PLACE(CORVUnhandledExceptionException, ORV_NO_ERROR_CODE, __LINE__); \
   }
 
@@ -22,16 +22,11 @@ const WCHAR* textOf(const CORVWCharString& text) { return text.isValid() ? text.
 // What WinVerifyTrust said, as the library's exception.
 void raiseTrustFailure(LONG result, ULONG line) {
   switch (result) {
-    case 0:
-      return;
-    case TRUST_E_BAD_DIGEST:
-      ORV_THROW_IN_PLACE(CBadDigestException, ORV_NO_ERROR_CODE, line);
-    case TRUST_E_NOSIGNATURE:
-      ORV_THROW_IN_PLACE(CNoSignatureException, ORV_NO_ERROR_CODE, line);
-    case CRYPT_E_FILE_ERROR:
-      ORV_THROW_IN_PLACE(CSignatureFileErrorException, ORV_NO_ERROR_CODE, line);
-    default:
-      ORV_THROW_IN_PLACE(CWinVerifyTrustException, result, line);
+    case 0: return;
+    case TRUST_E_BAD_DIGEST: ORV_THROW_IN_PLACE(CBadDigestException, ORV_NO_ERROR_CODE, line);
+    case TRUST_E_NOSIGNATURE: ORV_THROW_IN_PLACE(CNoSignatureException, ORV_NO_ERROR_CODE, line);
+    case CRYPT_E_FILE_ERROR: ORV_THROW_IN_PLACE(CSignatureFileErrorException, ORV_NO_ERROR_CODE, line);
+    default: ORV_THROW_IN_PLACE(CWinVerifyTrustException, result, line);
   }
 }
 
@@ -65,8 +60,7 @@ class TrustCheck {
   // The signer's chain as verified, from its certificate up to the anchor.
   const CRYPT_PROVIDER_SGNR& signer() const {
     CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(m_data.hWVTStateData);
-    CRYPT_PROVIDER_SGNR* signer =
-        provider != nullptr ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+    CRYPT_PROVIDER_SGNR* signer = provider != nullptr ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
     if (signer == nullptr || signer->csCertChain == 0 || signer->pasCertChain == nullptr) raiseCertQuery(__LINE__);
     return *signer;
   }
@@ -95,8 +89,8 @@ bool chainNamesSigner(const CRYPT_PROVIDER_SGNR& signer, const CORVWCharString& 
         !CertAddCertificateContextToStore(chain.store, certificate, CERT_STORE_ADD_ALWAYS, nullptr))
       raiseCertQuery(__LINE__);
   }
-  return CertFindCertificateInStore(chain.store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
-                                    CERT_FIND_SUBJECT_STR_W, textOf(strSignerName), nullptr) != nullptr;
+  return CertFindCertificateInStore(chain.store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, CERT_FIND_SUBJECT_STR_W,
+                                    textOf(strSignerName), nullptr) != nullptr;
 }
 
 }  // namespace
@@ -124,8 +118,7 @@ HANDLE CORVSignedFile::heldFile() {
 }
 
 void CORVSignedFile::raiseInvalidFile(ULONG line) const {
-  throw CORVSignedFileInvalidFileException(textOf(m_strFilename), ORV_SOURCE_FILE, line, ORV_OUTPUT_TEXT, true,
-                                           false);
+  throw CORVSignedFileInvalidFileException(textOf(m_strFilename), ORV_SOURCE_FILE, line, ORV_OUTPUT_TEXT, true, false);
 }
 
 bool CORVSignedFile::initialize() {

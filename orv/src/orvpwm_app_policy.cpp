@@ -10,10 +10,10 @@
 
 // Whatever goes wrong here, the module's own exceptions included, is written
 // as one unhandled-exception record without an error code of its own.
-#define ORV_POLICY_CATCH_THEN(...)                           \
-  catch (...) {                                              \
-    orvLogUnhandled(0, ORV_SOURCE_FILE, __LINE__);           \
-    __VA_ARGS__;                                             \
+#define ORV_POLICY_CATCH_THEN(...)                 \
+  catch (...) {                                    \
+    orvLogUnhandled(0, ORV_SOURCE_FILE, __LINE__); \
+    __VA_ARGS__;                                   \
   }
 
 // One forwarded operation: the trace carries the operation's own name.
@@ -45,8 +45,8 @@ CORVPwmApplicationPolicy::CORVPwmApplicationPolicy(bool bSkipSignatureCheck)
 }
 
 bool CORVPwmApplicationPolicy::loadModule(bool bSkipSignatureCheck) {
-  CORVRegistryString modulePath(HKEY_LOCAL_MACHINE, CORVWCharString(kModulesKey),
-                                CORVWCharString(kModuleValueName), KEY_READ, false, 0);
+  CORVRegistryString modulePath(HKEY_LOCAL_MACHINE, CORVWCharString(kModulesKey), CORVWCharString(kModuleValueName),
+                                KEY_READ, false, 0);
   CORVWCharString path;
   if (!modulePath.getValue(path, false)) return false;
   // A name without its folder would be checked in one place and loaded from
@@ -265,7 +265,9 @@ bool CORVPwmApplicationPolicy::setLearnMoreDialogState(BOOL bState) {
   return ORV_POLICY_FORWARD(setLearnMoreDialogState, bState);
 }
 
-bool CORVPwmApplicationPolicy::getGUIOptions(ULONG* pulOptions) { return ORV_POLICY_FORWARD(getGUIOptions, pulOptions); }
+bool CORVPwmApplicationPolicy::getGUIOptions(ULONG* pulOptions) {
+  return ORV_POLICY_FORWARD(getGUIOptions, pulOptions);
+}
 
 bool CORVPwmApplicationPolicy::getSettingsGUIOption(ULONG* pulOption) {
   return ORV_POLICY_FORWARD(getSettingsGUIOption, pulOption);

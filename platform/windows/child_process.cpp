@@ -40,7 +40,8 @@ void appendQuoted(std::wstring& commandLine, const std::wstring& argument) {
 
 class WindowsChildProcess : public ChildProcess {
  public:
-  WindowsChildProcess(HANDLE process, HANDLE input, HANDLE output) : process_(process), input_(input), output_(output) {}
+  WindowsChildProcess(HANDLE process, HANDLE input, HANDLE output)
+      : process_(process), input_(input), output_(output) {}
   ~WindowsChildProcess() override {
     closeInput();
     CloseHandle(output_);
@@ -148,8 +149,8 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::string& program, co
   startup.hStdOutput = childOutput;
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION started{};
-  const BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                      &startup, &started);
+  const BOOL created =
+      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started);
   CloseHandle(childInput);
   CloseHandle(childOutput);
   if (!created) {

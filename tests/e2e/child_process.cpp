@@ -83,8 +83,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   sigaddset(&defaults, SIGPIPE);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-  const int spawned = posix_spawnp(&pid_, argvPointers[0], &actions, &attributes, argvPointers.data(),
-                                   envPointers.data());
+  const int spawned =
+      posix_spawnp(&pid_, argvPointers[0], &actions, &attributes, argvPointers.data(), envPointers.data());
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(in[0]);
@@ -158,7 +158,8 @@ std::string ChildProcess::readFrom(int& fd, size_t count, std::chrono::milliseco
   std::string bytes;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (fd >= 0 && bytes.size() < count) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
     pollfd ready{fd, POLLIN, 0};
     if (poll(&ready, 1, static_cast<int>(left.count())) <= 0) continue;

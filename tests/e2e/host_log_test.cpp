@@ -22,8 +22,9 @@ using orv_e2e::ChildProcess;
 using orv_e2e::frame;
 
 const char kLogsKey[] = "HKLM\\SOFTWARE\\Halvik\\Logs";
-const std::regex kStamp("<(Mon|Tue|Wed|Thu|Fri|Sat|Sun) [A-Z][a-z]{2} [0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] "
-                        "[0-9]{4}>: ");
+const std::regex kStamp(
+    "<(Mon|Tue|Wed|Thu|Fri|Sat|Sun) [A-Z][a-z]{2} [0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] "
+    "[0-9]{4}>: ");
 
 std::vector<std::string> logLines(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -123,10 +124,12 @@ TEST_F(HostLogTest, AResetIsTracedWithTheExecutablesName) {
   runHost(resetFrames(1));
   const std::vector<std::string> lines = resetLines(logLines(logFile()));
   ASSERT_EQ(lines.size(), 2u);
-  const std::string entry = "<ENTRY> <pwm_chrome_extension_host> <CChromeNativeMessageHandle::Reset> "
-                            "<ChromeNativeMessageHandle.cpp, [0-9]+> $";
-  const std::string exit = "<EXIT> <pwm_chrome_extension_host> <CChromeNativeMessageHandle::Reset> <Passed> "
-                           "<ChromeNativeMessageHandle.cpp, [0-9]+> $";
+  const std::string entry =
+      "<ENTRY> <pwm_chrome_extension_host> <CChromeNativeMessageHandle::Reset> "
+      "<ChromeNativeMessageHandle.cpp, [0-9]+> $";
+  const std::string exit =
+      "<EXIT> <pwm_chrome_extension_host> <CChromeNativeMessageHandle::Reset> <Passed> "
+      "<ChromeNativeMessageHandle.cpp, [0-9]+> $";
   EXPECT_TRUE(std::regex_search(lines[0], std::regex("^" + std::string("<[^>]+>: ") + entry))) << lines[0];
   EXPECT_TRUE(std::regex_search(lines[1], std::regex("^" + std::string("<[^>]+>: ") + exit))) << lines[1];
   for (const std::string& line : logLines(logFile())) EXPECT_TRUE(std::regex_search(line, kStamp)) << line;
@@ -155,8 +158,9 @@ TEST_F(HostLogTest, TwoHostsAppendingAtOnceKeepEveryLineWhole) {
   first.join();
   second.join();
   const std::vector<std::string> lines = logLines(logFile());
-  const std::string traced = "^<[^>]+>: <(ENTRY|EXIT)> <pwm_chrome_extension_host> <CChromeNativeMessageHandle::Reset> "
-                             "(<Passed> )?<ChromeNativeMessageHandle.cpp, [0-9]+> $";
+  const std::string traced =
+      "^<[^>]+>: <(ENTRY|EXIT)> <pwm_chrome_extension_host> <CChromeNativeMessageHandle::Reset> "
+      "(<Passed> )?<ChromeNativeMessageHandle.cpp, [0-9]+> $";
   EXPECT_EQ(countMatching(lines, kAnyHostLine), lines.size()) << "a line was cut or interleaved";
   const std::vector<std::string> resets = resetLines(lines);
   EXPECT_EQ(resets.size(), 4u * kResets);

@@ -24,17 +24,16 @@ extern char** environ;
 namespace {
 
 using namespace std::chrono_literals;
-using orv_e2e::ChildProcess;
-using orv_e2e::StandIn;
 using orv_e2e::binFolder;
+using orv_e2e::ChildProcess;
 using orv_e2e::frame;
+using orv_e2e::StandIn;
 
 const char kProductKey[] = "HKLM\\Software\\Halvik\\Password Manager";
 const char kModulesKey[] = "HKLM\\Software\\Halvik\\Password Manager\\Modules";
 const char kPolicyKey[] = "HKLM\\Software\\Halvik\\Password Manager\\Policy";
 const char kMetroKey[] = "HKCU\\Software\\Google\\Chrome\\Metro";
 constexpr int kAutoSubmitPassed = 1 << 20;
-
 
 // A path as the programs under test see it: under Wine, drive Z: is the root.
 std::string forPrograms(const std::filesystem::path& path) {
@@ -47,7 +46,6 @@ std::string forPrograms(const std::filesystem::path& path) {
 std::string folderForPrograms(const std::filesystem::path& path) {
   return forPrograms(path) + (orv_e2e::runsUnderWine() ? "\\" : "/");
 }
-
 
 struct Reply {
   std::string body;
@@ -101,8 +99,8 @@ class HostRecordsTest : public ::testing::Test {
       // The Linux trust check reads the anchors from the registry's folder.
       std::filesystem::create_directories(std::filesystem::path(registry_->folder()) / "trust");
       for (const auto& entry : std::filesystem::directory_iterator(trustFolder()))
-        std::filesystem::copy_file(entry.path(), std::filesystem::path(registry_->folder()) / "trust" /
-                                                     entry.path().filename());
+        std::filesystem::copy_file(entry.path(),
+                                   std::filesystem::path(registry_->folder()) / "trust" / entry.path().filename());
     }
     store_ = *scratch_ / ("store_" + std::to_string(counter_++));
     installInterface(binFolder());
@@ -293,8 +291,7 @@ TEST_F(HostRecordsTest, APolicyModuleThatFailsItsSignatureCheckServesNothing) {
   ASSERT_EQ(converse({kLoad}).size(), 1u);
   const std::filesystem::path anchors = std::filesystem::path(registry_->folder()) / "trust";
   for (const auto& entry : std::filesystem::directory_iterator(anchors))
-    std::filesystem::permissions(entry.path(), std::filesystem::perms::group_write,
-                                 std::filesystem::perm_options::add);
+    std::filesystem::permissions(entry.path(), std::filesystem::perms::group_write, std::filesystem::perm_options::add);
   EXPECT_TRUE(converse({kLoad}).empty()) << "group-writable trust anchor";
 }
 
@@ -329,7 +326,10 @@ TEST_F(HostRecordsTest, NonAsciiTextGoesBackAsUtf8) {
   });
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_NE(replies[0].find("\"PW_FIELD_ARRAY\":[\"\xE2\x82\xAC\"]"), std::string::npos) << replies[0];
-  EXPECT_NE(replies[0].find("\"PW_VALUE_ARRAY\":[\"\xC3\xBC" "ber\"]"), std::string::npos) << replies[0];
+  EXPECT_NE(replies[0].find("\"PW_VALUE_ARRAY\":[\"\xC3\xBC"
+                            "ber\"]"),
+            std::string::npos)
+      << replies[0];
   EXPECT_NE(replies[0].find("\"URL\":\"https://c.example/\xC3\xA9\""), std::string::npos) << replies[0];
 }
 
@@ -364,8 +364,8 @@ TEST_F(HostRecordsTest, WorstShapeFramesKeepMemoryBoundedAndTheNextLoadIsAnswere
       {"exactly 1 MiB of short strings", arrayOf("\"a\"", kMiB)},
       {"exactly 1 MiB of nesting", std::string(kMiB / 2, '[') + std::string(kMiB / 2, ']')},
       {"a load whose fields hold 1 MiB of values",
-       R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://login.example.com/","X":)" +
-           arrayOf("0", kMiB - 100) + "}"},
+       R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://login.example.com/","X":)" + arrayOf("0", kMiB - 100) +
+           "}"},
   };
   ChildProcess host = startHost();
   for (const auto& shape : shapes) {

@@ -36,7 +36,8 @@ TEST_F(NmsendTest, PrintsEachReplyFrameAsOneLine) {
 }
 
 TEST_F(NmsendTest, ReportsTheHostsExitAndItsSilence) {
-  const ToolRun quiet = nmsend({"--wait", "100", orv_e2e::programPath("pwm_chrome_extension_host"), "{\"COMMAND\":\"RESET\"}"});
+  const ToolRun quiet =
+      nmsend({"--wait", "100", orv_e2e::programPath("pwm_chrome_extension_host"), "{\"COMMAND\":\"RESET\"}"});
   EXPECT_EQ(quiet.output, "");
   EXPECT_NE(quiet.errors.find("no reply to message 1 within 100 ms"), std::string::npos) << quiet.errors;
   EXPECT_NE(quiet.errors.find("the host exited with code 0"), std::string::npos) << quiet.errors;

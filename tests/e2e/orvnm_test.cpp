@@ -27,17 +27,16 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using orv_e2e::ChildProcess;
-using orv_e2e::StandIn;
 using orv_e2e::binFolder;
+using orv_e2e::ChildProcess;
 using orv_e2e::RegistrySetup;
+using orv_e2e::StandIn;
 
 const char kOrigin[] = "chrome-extension://abcdefghijklmnopabcdefghijklmnop/";
 const char kProductKey[] = "HKLM\\Software\\Halvik\\Password Manager";
 const char kModulesKey[] = "HKLM\\Software\\Halvik\\Password Manager\\Modules";
 
 bool underWine() { return orv_e2e::runsUnderWine(); }
-
 
 // A path as the programs under test see it: under Wine, drive Z: is the root.
 std::string forPrograms(const fs::path& path) {
@@ -112,7 +111,6 @@ std::map<std::string, std::string> snapshot(const fs::path& folder) {
           std::to_string(static_cast<int>(entry.status().permissions())) + ":" + readText(entry.path());
   return files;
 }
-
 
 struct ToolRun {
   int exitCode = -1;

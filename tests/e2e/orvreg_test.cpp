@@ -111,8 +111,8 @@ TEST_F(Orvreg, QueryListsValuesThenSubkeysAndRecursesWithS) {
 
   CommandResult result = orvreg({"query", key_});
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.output, "\n" + shown() + "\n    Count    REG_DWORD    0x3\n\n" + shown("Another") + "\n" +
-                               shown("Sub") + "\n");
+  EXPECT_EQ(result.output,
+            "\n" + shown() + "\n    Count    REG_DWORD    0x3\n\n" + shown("Another") + "\n" + shown("Sub") + "\n");
 
   result = orvreg({"query", key_ + "\\Sub"});
   EXPECT_EQ(result.output, "\n" + shown("Sub\\Deep") + "\n") << "a key without values shows only its subkeys";
@@ -123,7 +123,8 @@ TEST_F(Orvreg, QueryListsValuesThenSubkeysAndRecursesWithS) {
                                shown("Sub") + "\n\n" + shown("Sub\\Deep") + "\n    N    REG_SZ    deep\n\n");
 
   result = orvreg({"query", key_, "/v", "n", "/s"});
-  EXPECT_EQ(result.output, "\n" + shown("Sub\\Deep") + "\n    N    REG_SZ    deep\n\nEnd of search: 1 match(es) found.\n");
+  EXPECT_EQ(result.output,
+            "\n" + shown("Sub\\Deep") + "\n    N    REG_SZ    deep\n\nEnd of search: 1 match(es) found.\n");
 
   result = orvreg({"query", "hkey_current_user" + key_.substr(4) + "\\", "/v", "COUNT"});
   EXPECT_EQ(result.output, "\n" + shown() + "\n    COUNT    REG_DWORD    0x3\n\n")
@@ -370,7 +371,8 @@ void addSortedTree(const std::string& key, const std::function<void(const Comman
   const std::vector<std::vector<std::string>> adds = {
       {"/ve", "/d", "def"},
       {"/v", "a", "/d", "x\"\\y"},
-      {"/v", "b", "/t", "REG_BINARY", "/d", "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f202122232425262728292a2b"},
+      {"/v", "b", "/t", "REG_BINARY", "/d",
+       "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f202122232425262728292a2b"},
       {"/v", "d", "/t", "REG_DWORD", "/d", "31"},
       {"/v", "e", "/t", "REG_EXPAND_SZ", "/d", "%A%"},
       {"/v", "n", "/t", "REG_NONE"},
@@ -419,7 +421,9 @@ TEST_F(OrvregFile, RegFilesAreWrittenAsRegExeWritesThem) {
   const std::string k = shown();
   const std::string expected = utf16(
       "Windows Registry Editor Version 5.00\r\n\r\n"
-      "[" + k + "]\r\n"
+      "[" +
+      k +
+      "]\r\n"
       "@=\"def\"\r\n"
       "\"a\"=\"x\\\"\\\\y\"\r\n"
       "\"b\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\r\n"
@@ -428,8 +432,12 @@ TEST_F(OrvregFile, RegFilesAreWrittenAsRegExeWritesThem) {
       "\"e\"=hex(2):25,00,41,00,25,00,00,00\r\n"
       "\"n\"=hex(0):00,00\r\n"
       "\"q\"=hex(b):05,00,00,00,00,00,00,00\r\n"
-      "\r\n[" + k + "\\empty]\r\n"
-      "\r\n[" + k + "\\sub]\r\n"
+      "\r\n[" +
+      k +
+      "\\empty]\r\n"
+      "\r\n[" +
+      k +
+      "\\sub]\r\n"
       "\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
       "\r\n");
   EXPECT_EQ(ours, expected);
@@ -447,13 +455,17 @@ TEST_F(OrvregFile, RegImportDeletesKeysAndValuesAndReadsRegedit4) {
   expectDone(orvreg({"add", key_, "/v", "gone", "/d", "1", "/f"}));
   write("change.reg",
         "REGEDIT4\r\n\r\n"
-        "[-" + shown("Old") + "]\r\n\r\n"
-        "[" + shown() + "]\r\n"
-        "\"gone\"=-\r\n"
-        "\"text\"=\"caf\xC3\xA9\"\r\n"
-        "\"multi\"=hex(7):61,00,62,00,00\r\n"
-        "; a comment\r\n"
-        "@=dword:00000010\r\n");
+        "[-" +
+            shown("Old") +
+            "]\r\n\r\n"
+            "[" +
+            shown() +
+            "]\r\n"
+            "\"gone\"=-\r\n"
+            "\"text\"=\"caf\xC3\xA9\"\r\n"
+            "\"multi\"=hex(7):61,00,62,00,00\r\n"
+            "; a comment\r\n"
+            "@=dword:00000010\r\n");
   expectDone(orvreg({"import", named("change.reg")}));
   EXPECT_EQ(orvreg({"query", key_ + "\\Old"}).exitCode, 1);
   EXPECT_EQ(orvreg({"query", key_, "/v", "gone"}).exitCode, 1);
@@ -473,7 +485,8 @@ TEST_F(OrvregFile, EveryCaseOfTheTextFileComesBack) {
   expectDone(orvreg({"import", named("tree.ini")}));
   EXPECT_EQ(orvreg({"query", key_ + "\\Classes\\.orv", "/ve"}).output,
             "\n" + shown("Classes\\.orv") + "\n    (Default)    REG_SZ    OrvFile\n\n");
-  EXPECT_EQ(orvreg({"query", key_, "/v", "plain"}).output, "\n" + shown() + "\n    plain    REG_EXPAND_SZ    no percent\n\n");
+  EXPECT_EQ(orvreg({"query", key_, "/v", "plain"}).output,
+            "\n" + shown() + "\n    plain    REG_EXPAND_SZ    no percent\n\n");
   EXPECT_EQ(orvreg({"query", key_, "/v", "big"}).output, "\n" + shown() + "\n    big    REG_QWORD    0x100000000\n\n");
 }
 
@@ -505,7 +518,8 @@ TEST_F(Orvreg, RegExeTypesAndViewsAreAccepted) {
   EXPECT_EQ(orvreg({"query", key_, "/v", "q", "/reg:64"}).output,
             "\n" + shown() + "\n    q    REG_QWORD    0xffffffffffffffff\n\n");
   EXPECT_EQ(orvreg({"query", key_, "/v", "le"}).output, "\n" + shown() + "\n    le    REG_DWORD    0x10\n\n");
-  EXPECT_EQ(orvreg({"query", key_, "/v", "be"}).output, "\n" + shown() + "\n    be    REG_DWORD_BIG_ENDIAN    0x10\n\n");
+  EXPECT_EQ(orvreg({"query", key_, "/v", "be"}).output,
+            "\n" + shown() + "\n    be    REG_DWORD_BIG_ENDIAN    0x10\n\n");
   EXPECT_EQ(orvreg({"query", key_, "/v", "none"}).exitCode, 0);
   const CommandResult tooBig = orvreg({"add", key_, "/v", "x", "/t", "REG_QWORD", "/d", "18446744073709551616", "/f"});
   EXPECT_EQ(tooBig.exitCode, 1);

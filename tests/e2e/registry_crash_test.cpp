@@ -79,9 +79,8 @@ bool runAndKill(pid_t pid, std::chrono::microseconds delay) {
 // Every value of the keys below kKey as `orvreg query /s` prints them, read
 // as nobody: name to hex data. `opened` is false when the query failed.
 std::map<std::string, std::string> queryAsNobody(bool* opened, std::string* output) {
-  orv_e2e::CommandResult result = orv_e2e::runCommand(
-      {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", orv_e2e::programPath("orvreg"), "query",
-       kKey, "/s"});
+  orv_e2e::CommandResult result = orv_e2e::runCommand({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                                       orv_e2e::programPath("orvreg"), "query", kKey, "/s"});
   *opened = result.exitCode == 0;
   *output = result.output + result.error;
   std::map<std::string, std::string> values;
@@ -107,9 +106,8 @@ std::string makeImportFile(const fs::path& folder, const std::string& section, i
   const std::string key = std::string(kKey) + "\\" + section;
   for (int i = 0; i < count; ++i) {
     const std::string name = section + "-" + std::to_string(i);
-    orv_e2e::CommandResult added = orv_e2e::runCommand(
-        {"env", environment, orv_e2e::programPath("orvreg"), "add", key, "/v", name, "/t", "REG_BINARY", "/d",
-         dataOf(name), "/f"});
+    orv_e2e::CommandResult added = orv_e2e::runCommand({"env", environment, orv_e2e::programPath("orvreg"), "add", key,
+                                                        "/v", name, "/t", "REG_BINARY", "/d", dataOf(name), "/f"});
     if (added.exitCode != 0) return std::string();
   }
   const fs::path file = folder / (section + ".ini");
@@ -159,8 +157,8 @@ TEST(RegistryCrash, KilledWritersLeaveAHiveAReaderOpensWithEveryReportedValueWho
     return done ? std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - begin)
                 : std::chrono::microseconds(-1);
   };
-  const auto addTime = timed({orv_e2e::programPath("orvreg"), "add", kKey, "/v", "first", "/t", "REG_BINARY", "/d",
-                              dataOf("first"), "/f"});
+  const auto addTime = timed(
+      {orv_e2e::programPath("orvreg"), "add", kKey, "/v", "first", "/t", "REG_BINARY", "/d", dataOf("first"), "/f"});
   ASSERT_GT(addTime.count(), 0);
   std::map<std::string, std::string> reported{{"first", dataOf("first")}};  // name to data
   std::map<std::string, std::string> attempted = reported;
@@ -191,8 +189,8 @@ TEST(RegistryCrash, KilledWritersLeaveAHiveAReaderOpensWithEveryReportedValueWho
     if (run % 4 != 3) {
       const std::string name = "a" + std::to_string(run);
       values.emplace_back(name, dataOf(name));
-      writer = start({orv_e2e::programPath("orvreg"), "add", kKey, "/v", name, "/t", "REG_BINARY", "/d",
-                      dataOf(name), "/f"});
+      writer = start(
+          {orv_e2e::programPath("orvreg"), "add", kKey, "/v", name, "/t", "REG_BINARY", "/d", dataOf(name), "/f"});
       typical = addTime;
     } else {
       const auto [file, section] = importFor(run);

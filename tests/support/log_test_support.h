@@ -60,8 +60,8 @@ inline WString readUnits(const std::filesystem::path& path) {
   const std::string bytes = readBytes(path);
   WString units;
   for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-    units.push_back(static_cast<WCHAR>(static_cast<unsigned char>(bytes[i]) |
-                                       (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    units.push_back(
+        static_cast<WCHAR>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
   return units;
 }
 

@@ -26,8 +26,8 @@ class LogsKeyTest : public ::testing::Test {
     if (registryDir != nullptr) savedRegistryDir_ = registryDir;
     setEnvironment("ORV_REGISTRY_DIR", (registry_.path() / "registry").string());
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kLogsKey);
-    saved_ = {g_ulDynamicLogging.load(), g_ulMaxLogFileNum.load(), g_ulMaxLogFileSize.load(), g_ulLogBytesWritten.load(),
-              g_ulLogRotations.load()};
+    saved_ = {g_ulDynamicLogging.load(), g_ulMaxLogFileNum.load(), g_ulMaxLogFileSize.load(),
+              g_ulLogBytesWritten.load(), g_ulLogRotations.load()};
     g_ulMaxLogFileNum = 1;
     g_ulMaxLogFileSize = 10240;
     g_ulLogBytesWritten = 0;
@@ -41,8 +41,10 @@ class LogsKeyTest : public ::testing::Test {
     g_ulMaxLogFileSize = saved_[2];
     g_ulLogBytesWritten = saved_[3];
     g_ulLogRotations = saved_[4];
-    if (savedRegistryDir_) setEnvironment("ORV_REGISTRY_DIR", *savedRegistryDir_);
-    else unsetEnvironment("ORV_REGISTRY_DIR");
+    if (savedRegistryDir_)
+      setEnvironment("ORV_REGISTRY_DIR", *savedRegistryDir_);
+    else
+      unsetEnvironment("ORV_REGISTRY_DIR");
   }
 
   // "Logging" 1 and the text log in the scratch folder.

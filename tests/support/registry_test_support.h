@@ -86,12 +86,12 @@ inline void deleteKey(const RegistryPath& key, REGSAM view = 0) {
 inline void setRawValue(const RegistryPath& key, const WString& name, DWORD type, const void* data, DWORD size,
                         REGSAM view = 0) {
   HKEY handle = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(key.root, key.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle,
-                            nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(RegSetValueExW(handle, name.empty() ? nullptr : name.c_str(), 0, type,
-                           static_cast<const BYTE*>(data), size),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(key.root, key.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle, nullptr),
+      ERROR_SUCCESS);
+  EXPECT_EQ(
+      RegSetValueExW(handle, name.empty() ? nullptr : name.c_str(), 0, type, static_cast<const BYTE*>(data), size),
+      ERROR_SUCCESS);
   RegCloseKey(handle);
 }
 
@@ -147,9 +147,7 @@ class ScratchRegistry {
   ScratchRegistry& operator=(const ScratchRegistry&) = delete;
 
   const RegistryPath& userKey() const { return userKey_; }
-  RegistryPath userSubKey(const std::string& name) const {
-    return {userKey_.root, userKey_.path + widen("\\" + name)};
-  }
+  RegistryPath userSubKey(const std::string& name) const { return {userKey_.root, userKey_.path + widen("\\" + name)}; }
   const ScratchFolder& folder() const { return folder_; }
 
  private:

@@ -30,8 +30,7 @@ inline WString signingFixture(const std::string& stem) { return widePath(signing
 inline void installTestTrustAnchor(const std::filesystem::path& registryFolder) {
   std::filesystem::create_directories(registryFolder / "trust");
   std::filesystem::copy_file(std::filesystem::u8path(ORV_SIGNING_FIXTURES) / "trust" / "root.pem",
-                             registryFolder / "trust" / "root.pem",
-                             std::filesystem::copy_options::overwrite_existing);
+                             registryFolder / "trust" / "root.pem", std::filesystem::copy_options::overwrite_existing);
 }
 
 // While it lives, the POSIX build trusts only the test root (or nothing):

@@ -133,7 +133,8 @@ class RecordBridgeTest : public ::testing::Test {
   }
 
   orv_test::ScratchRegistry registry_{{kProduct, kMetro}};
-  std::unique_ptr<orv_test::RunningCopy> passwordManager_ = std::make_unique<orv_test::RunningCopy>("password_manager.exe");
+  std::unique_ptr<orv_test::RunningCopy> passwordManager_ =
+      std::make_unique<orv_test::RunningCopy>("password_manager.exe");
   HMODULE interfaceModule_ = nullptr;
   HMODULE policyModule_ = nullptr;
   TestInterfaceControls* interface_ = nullptr;
@@ -167,10 +168,8 @@ TEST(PackReturnValue, SaturatesEachTermSoThatNoneRunsIntoAnother) {
 }
 
 TEST_F(RecordBridgeTest, ALoadAnswersTheFieldsInOrderWithReturnPacked) {
-  setRecord(ORV_W("record-A"), {{ORV_W("password"), ORV_W("pin")},
-                                {ORV_W("s3cret"), ORV_W("1234")},
-                                {ORV_W("user")},
-                                {ORV_W("alice")}});
+  setRecord(ORV_W("record-A"),
+            {{ORV_W("password"), ORV_W("pin")}, {ORV_W("s3cret"), ORV_W("1234")}, {ORV_W("user")}, {ORV_W("alice")}});
   interface_->bFlags = 1;
   interface_->bAutoSubmit = 1;
   const std::vector<std::string> replies = send(loadMessage("https://login.example.com/a?b=c", "Sign in"));
@@ -228,8 +227,13 @@ TEST_F(RecordBridgeTest, NoReplyWhenAnythingOnTheWayIsMissing) {
       {"module finds nothing", [&] { interface_->bLoadResult = false; }, [&] { interface_->bLoadResult = true; },
        loadMessage()},
       {"no password field, only text fields",
-       [&] { setRecord(ORV_W("r"), {{}, {}, {ORV_W("user")}, {ORV_W("alice")}}); },
-       [&] { setRecord(ORV_W("r"), {{ORV_W("p")}, {}, {}, {}}); }, loadMessage()},
+       [&] {
+         setRecord(ORV_W("r"), {{}, {}, {ORV_W("user")}, {ORV_W("alice")}});
+       },
+       [&] {
+         setRecord(ORV_W("r"), {{ORV_W("p")}, {}, {}, {}});
+       },
+       loadMessage()},
       {"Metro launch mode", [&] { orv_test::setDwordValue(kMetro, widen("launch_mode"), 1); },
        [&] { orv_test::deleteKey(kMetro); }, loadMessage()},
       {"password manager switched off", [&] { policy_->bPwmEnabled = false; }, [&] { policy_->bPwmEnabled = true; },
@@ -243,8 +247,7 @@ TEST_F(RecordBridgeTest, NoReplyWhenAnythingOnTheWayIsMissing) {
        },
        loadMessage()},
       {"SITE_URL a number", nothing, nothing, R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":12,"SITE_TITLE":"t"})"},
-      {"SITE_URL an array", nothing, nothing,
-       R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":["a"],"SITE_TITLE":"t"})"},
+      {"SITE_URL an array", nothing, nothing, R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":["a"],"SITE_TITLE":"t"})"},
       {"SITE_TITLE an object", nothing, nothing, R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"u","SITE_TITLE":{}})"},
   };
   for (const Case& c : cases) {
@@ -276,8 +279,7 @@ TEST_F(RecordBridgeTest, TheReplyIsAlwaysValidUtf8) {
   setRecord(ORV_W("r"), {{loneSurrogate}, {euro}, {}, {}});
   const std::vector<std::string> replies = send(loadMessage("https://a.example/\xFF\xC3", "t"));
   ASSERT_EQ(replies.size(), 1u);
-  EXPECT_NE(replies[0].find("\"URL\":\"https://a.example/\xEF\xBF\xBD\xEF\xBF\xBD\""), std::string::npos)
-      << replies[0];
+  EXPECT_NE(replies[0].find("\"URL\":\"https://a.example/\xEF\xBF\xBD\xEF\xBF\xBD\""), std::string::npos) << replies[0];
   EXPECT_NE(replies[0].find("\"PW_FIELD_ARRAY\":[\"p\xEF\xBF\xBDq\"]"), std::string::npos) << replies[0];
   EXPECT_NE(replies[0].find("\"PW_VALUE_ARRAY\":[\"\xE2\x82\xAC\"]"), std::string::npos)
       << "non-ASCII text goes out as UTF-8: " << replies[0];
@@ -305,25 +307,34 @@ TEST_F(RecordBridgeTest, CreateHandsTheListsOverAsTheyCame) {
       {"all four lists",
        R"({"COMMAND":"CREATE_BROWSER_RECORD","SITE_URL":"https://a.example/","SITE_TITLE":"T",)"
        R"("PW_FIELDS":["p1","p2"],"PW_VALUES":["v1"],"TEXT_FIELDS":["u"],"TEXT_VALUES":["alice"]})",
-       true, {{"p1", "p2"}, {"v1"}, {"u"}, {"alice"}}, "T"},
+       true,
+       {{"p1", "p2"}, {"v1"}, {"u"}, {"alice"}},
+       "T"},
       {"a number inside TEXT_VALUES ends that list",
        R"({"COMMAND":"CREATE_BROWSER_RECORD","SITE_URL":"u","SITE_TITLE":"T","PW_FIELDS":["p"],)"
        R"("TEXT_VALUES":["first",2,"third"]})",
-       true, {{"p"}, {}, {}, {"first"}}, "T"},
+       true,
+       {{"p"}, {}, {}, {"first"}},
+       "T"},
       {"booleans and null read as text",
-       R"({"COMMAND":"CREATE_BROWSER_RECORD","PW_FIELDS":["p",true,null],"PW_VALUES":[false]})", true,
-       {{"p", "true", ""}, {"false"}, {}, {}}, ""},
+       R"({"COMMAND":"CREATE_BROWSER_RECORD","PW_FIELDS":["p",true,null],"PW_VALUES":[false]})",
+       true,
+       {{"p", "true", ""}, {"false"}, {}, {}},
+       ""},
       {"invalid UTF-8 in SITE_TITLE gives an empty title",
-       "{\"COMMAND\":\"CREATE_BROWSER_RECORD\",\"SITE_TITLE\":\"a\xC3\",\"PW_FIELDS\":[\"p\"]}", true,
-       {{"p"}, {}, {}, {}}, ""},
+       "{\"COMMAND\":\"CREATE_BROWSER_RECORD\",\"SITE_TITLE\":\"a\xC3\",\"PW_FIELDS\":[\"p\"]}",
+       true,
+       {{"p"}, {}, {}, {}},
+       ""},
       {"a zero code unit ends a value",
-       R"({"COMMAND":"CREATE_BROWSER_RECORD","PW_FIELDS":["p"],"PW_VALUES":["ab\u0000cd"]})", true,
-       {{"p"}, {"ab"}, {}, {}}, ""},
+       R"({"COMMAND":"CREATE_BROWSER_RECORD","PW_FIELDS":["p"],"PW_VALUES":["ab\u0000cd"]})",
+       true,
+       {{"p"}, {"ab"}, {}, {}},
+       ""},
       {"PW_FIELDS a string", R"({"COMMAND":"CREATE_BROWSER_RECORD","PW_FIELDS":"p"})", false, {}, ""},
       {"PW_FIELDS empty", R"({"COMMAND":"CREATE_BROWSER_RECORD","PW_FIELDS":[]})", false, {}, ""},
       {"PW_FIELDS missing", R"({"COMMAND":"CREATE_BROWSER_RECORD","PW_VALUES":["v"]})", false, {}, ""},
-      {"SITE_URL a number", R"({"COMMAND":"CREATE_BROWSER_RECORD","SITE_URL":1,"PW_FIELDS":["p"]})", false, {},
-       ""},
+      {"SITE_URL a number", R"({"COMMAND":"CREATE_BROWSER_RECORD","SITE_URL":1,"PW_FIELDS":["p"]})", false, {}, ""},
   };
   for (const Case& c : cases) {
     const ULONG before = interface_->ulCreateCalls;

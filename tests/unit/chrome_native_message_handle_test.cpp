@@ -92,8 +92,8 @@ TEST(HandleMessage, DropsMessagesOverTheJsonBudgetWithARecord) {
   const size_t depth = CChromeNativeMessageHandle::kMessageBudget.ulMaxDepth;
   EXPECT_TRUE(handler.HandleMessage(R"({"COMMAND":"RESET","X":)" + std::string(depth - 1, '[') +
                                     std::string(depth - 1, ']') + "}"));
-  EXPECT_FALSE(handler.HandleMessage(R"({"COMMAND":"RESET","X":)" + std::string(depth, '[') +
-                                     std::string(depth, ']') + "}"));
+  EXPECT_FALSE(
+      handler.HandleMessage(R"({"COMMAND":"RESET","X":)" + std::string(depth, '[') + std::string(depth, ']') + "}"));
   EXPECT_EQ(log.linesWith({"more JSON values or deeper nesting", "HandleMessage"}).size(), 2u) << log.all();
 }
 

@@ -43,7 +43,7 @@ TEST(ReadFrame, EndsOnZeroLengthEmptyInputAndInputCutShort) {
   std::string body;
   EXPECT_EQ(readFrame(Input("").get(), body), FrameResult::End);
   EXPECT_EQ(readFrame(Input(lengthBytes(0) + frame("{}")).get(), body), FrameResult::End);
-  EXPECT_EQ(readFrame(Input("\x05\x00").get(), body), FrameResult::End);  // inside the length
+  EXPECT_EQ(readFrame(Input("\x05\x00").get(), body), FrameResult::End);                  // inside the length
   EXPECT_EQ(readFrame(Input(lengthBytes(10) + "{\"a\"").get(), body), FrameResult::End);  // inside the body
 }
 

@@ -58,45 +58,88 @@ TEST(Exceptions, EachClassCarriesItsMessageCodeAndKind) {
     Expected expected;
   };
   const Case cases[] = {
-      {"bad argument", [] { return std::make_unique<CORVBadArgException>(ORV_W("ulOffset"), ORV_W("too big"), kFile, 12, 1, false, true); },
+      {"bad argument",
+       [] {
+         return std::make_unique<CORVBadArgException>(ORV_W("ulOffset"), ORV_W("too big"), kFile, 12, 1, false, true);
+       },
        {2, "A bad argument was provided ( ulOffset ). too big", 0, 0, "<none>", "<none>", true}},
-      {"memory allocation", [] { return std::make_unique<CORVMemAllocException>(ORV_W("m_pBuffer"), kFile, 12, 1, false, false); },
+      {"memory allocation",
+       [] { return std::make_unique<CORVMemAllocException>(ORV_W("m_pBuffer"), kFile, 12, 1, false, false); },
        {2, "Unable to allocate memory ( m_pBuffer )", kNone, 0, "<none>", "<none>", false}},
-      {"memcpy", [] { return std::make_unique<CORVMemoryCopyException>(34, kFile, 12, true); },
+      {"memcpy",
+       [] { return std::make_unique<CORVMemoryCopyException>(34, kFile, 12, true); },
        {2, "memcpy() function failed", 34, 0, "<none>", "<none>", true}},
-      {"memset", [] { return std::make_unique<CORVMemorySetException>(22, kFile, 12, false); },
+      {"memset",
+       [] { return std::make_unique<CORVMemorySetException>(22, kFile, 12, false); },
        {2, "memset() function failed", 22, 0, "<none>", "<none>", false}},
-      {"buffer init", [] { return std::make_unique<CORVBufferInitException>(kFile, 12, true); },
+      {"buffer init",
+       [] { return std::make_unique<CORVBufferInitException>(kFile, 12, true); },
        {2, "Unable to initialize CORVBuffer", kNone, 0, "<none>", "<none>", true}},
-      {"index", [] { return std::make_unique<CORVIndexOutOfBoundsException>(kNone, kFile, 12); },
+      {"index",
+       [] { return std::make_unique<CORVIndexOutOfBoundsException>(kNone, kFile, 12); },
        {2, "Index out of array bounds", kNone, 0, "<none>", "<none>", false}},
-      {"unhandled", [] { return std::make_unique<CORVUnhandledExceptionException>(12, kFile, 12); },
+      {"unhandled",
+       [] { return std::make_unique<CORVUnhandledExceptionException>(12, kFile, 12); },
        {2, "An unhandled exception occurred", 12, 0, "<none>", "<none>", false}},
-      {"privilege", [] { return std::make_unique<CORVProcessPrivelgeException>(1300, kFile, 12); },
+      {"privilege",
+       [] { return std::make_unique<CORVProcessPrivelgeException>(1300, kFile, 12); },
        {2, "Windows Error", 1300, 0, "<none>", "<none>", false}},
-      {"OS info", [] { return std::make_unique<CORVWindowsOSInfoInitNeededException>(kNone, kFile, 12); },
-       {2, "CORVWindowsOSInfo construction failed. Cannot call member functions.", kNone, 0, "<none>", "<none>", false}},
-      {"open process token", [] { return std::make_unique<CORVOpenProcessTokenException>(ORV_W("0x1c"), 5, kFile, 12, 1, false); },
+      {"OS info",
+       [] { return std::make_unique<CORVWindowsOSInfoInitNeededException>(kNone, kFile, 12); },
+       {2, "CORVWindowsOSInfo construction failed. Cannot call member functions.", kNone, 0, "<none>", "<none>",
+        false}},
+      {"open process token",
+       [] { return std::make_unique<CORVOpenProcessTokenException>(ORV_W("0x1c"), 5, kFile, 12, 1, false); },
        {2, "OpenProcessToken call failed for handle:0x1c", 5, 0, "<none>", "<none>", false}},
-      {"enumerate subkeys", [] { return std::make_unique<CORVRegEnumKeyException>(kKey, 259, ORV_W("CORVRegistryKey"), ORV_W("enumKey"), kFile, 12, 1, false, true); },
-       {2, "Unable to enumerate subkeys from key ( \"SOFTWARE\\Halvik\" )", 259, 0, "CORVRegistryKey", "enumKey", true}},
-      {"create key", [] { return std::make_unique<CORVRegKeyCreateException>(kKey, 5, ORV_W("CORVRegistryKey"), ORV_W("create"), kFile, 12, 1, false, false); },
+      {"enumerate subkeys",
+       [] {
+         return std::make_unique<CORVRegEnumKeyException>(kKey, 259, ORV_W("CORVRegistryKey"), ORV_W("enumKey"), kFile,
+                                                          12, 1, false, true);
+       },
+       {2, "Unable to enumerate subkeys from key ( \"SOFTWARE\\Halvik\" )", 259, 0, "CORVRegistryKey", "enumKey",
+        true}},
+      {"create key",
+       [] {
+         return std::make_unique<CORVRegKeyCreateException>(kKey, 5, ORV_W("CORVRegistryKey"), ORV_W("create"), kFile,
+                                                            12, 1, false, false);
+       },
        {2, "Unable to create registry key ( \"SOFTWARE\\Halvik\" )", 5, 1, "CORVRegistryKey", "create", false}},
-      {"query info", [] { return std::make_unique<CORVRegQueryInfoKeyException>(kKey, 6, kFile, 12, 1, false, false); },
+      {"query info",
+       [] { return std::make_unique<CORVRegQueryInfoKeyException>(kKey, 6, kFile, 12, 1, false, false); },
        {2, "Unable to query info on registry key ( \"SOFTWARE\\Halvik\" )", 6, 1, "<none>", "<none>", false}},
-      {"set value", [] { return std::make_unique<CORVRegValueSetException>(kKey, ORV_W("Version"), 5, ORV_W("CORVRegistryString"), ORV_W("setValue"), kFile, 12, 1, false, false); },
-       {2, "Unable to Set registry value ( \"SOFTWARE\\Halvik\\Version\" )", 5, 1, "CORVRegistryString", "setValue", false}},
-      {"profile string", [] { return std::make_unique<CORVWritePrivateProfileStringException>(ORV_W("Keys"), ORV_W("Name"), 5, kFile, 12, 1, false); },
+      {"set value",
+       [] {
+         return std::make_unique<CORVRegValueSetException>(kKey, ORV_W("Version"), 5, ORV_W("CORVRegistryString"),
+                                                           ORV_W("setValue"), kFile, 12, 1, false, false);
+       },
+       {2, "Unable to Set registry value ( \"SOFTWARE\\Halvik\\Version\" )", 5, 1, "CORVRegistryString", "setValue",
+        false}},
+      {"profile string",
+       [] {
+         return std::make_unique<CORVWritePrivateProfileStringException>(ORV_W("Keys"), ORV_W("Name"), 5, kFile, 12, 1,
+                                                                         false);
+       },
        {2, "Unable to write profile string ( section: Keys, key name: Name )", 5, 0, "<none>", "<none>", false}},
-      {"profile int", [] { return std::make_unique<CORVLogException1>(2, kFile, 12); },
+      {"profile int",
+       [] { return std::make_unique<CORVLogException1>(2, kFile, 12); },
        {2, "GetPrivateProfileInt( ) failed.", 2, 0, "<none>", "<none>", false}},
-      {"close handle warning", [] { return std::make_unique<CCloseHandleWarning>(ORV_W("hToken"), 6, kFile, 12, 1, false); },
+      {"close handle warning",
+       [] { return std::make_unique<CCloseHandleWarning>(ORV_W("hToken"), 6, kFile, 12, 1, false); },
        {16, "Unable to free memory ( hToken )", 6, 0, "<none>", "<none>", false}},
-      {"close key warning", [] { return std::make_unique<CORVRegCloseKeyWarning>(kKey, 6, ORV_W("CORVRegistryKey"), ORV_W("close"), kFile, 12, 1, false, true); },
+      {"close key warning",
+       [] {
+         return std::make_unique<CORVRegCloseKeyWarning>(kKey, 6, ORV_W("CORVRegistryKey"), ORV_W("close"), kFile, 12,
+                                                         1, false, true);
+       },
        {16, "Unable to close registry key ( SOFTWARE\\Halvik )", 6, 0, "CORVRegistryKey", "close", true}},
-      {"already open warning", [] { return std::make_unique<CORVRegKeyAlreadyOpenWarning>(kKey, ORV_W("CORVRegistryKey"), ORV_W("open"), kFile, 12, 1, false, false); },
+      {"already open warning",
+       [] {
+         return std::make_unique<CORVRegKeyAlreadyOpenWarning>(kKey, ORV_W("CORVRegistryKey"), ORV_W("open"), kFile, 12,
+                                                               1, false, false);
+       },
        {16, "Registry key is already open ( SOFTWARE\\Halvik )", kNone, 1, "CORVRegistryKey", "open", false}},
-      {"debug note", [] { return std::make_unique<CORVLogDebug>(ORV_W("pValent.ve_valuename = NULL"), kFile, 12); },
+      {"debug note",
+       [] { return std::make_unique<CORVLogDebug>(ORV_W("pValent.ve_valuename = NULL"), kFile, 12); },
        {32, "pValent.ve_valuename = NULL", 0, 1, "<none>", "<none>", false}},
   };
   for (const Case& c : cases) {
@@ -111,7 +154,8 @@ TEST(Exceptions, AbsentPlaceholderTextsReadUnknown) {
   const CORVBadArgException detailOnly(nullptr, ORV_W("empty"), kFile, 1, 1, false, false);
   EXPECT_EQ(textOf(detailOnly.getRecord().getMessage()), "A bad argument was provided ( Unknown ). empty");
   const CORVRegValueSetException valueMissing(kKey, nullptr, 5, nullptr, nullptr, kFile, 1, 1, false, false);
-  EXPECT_EQ(textOf(valueMissing.getRecord().getMessage()), "Unable to Set registry value ( \"SOFTWARE\\Halvik\\Unknown\" )");
+  EXPECT_EQ(textOf(valueMissing.getRecord().getMessage()),
+            "Unable to Set registry value ( \"SOFTWARE\\Halvik\\Unknown\" )");
   const CMemDestroyFailWarning nothing(nullptr, kFile, 1, 1, false, false);
   EXPECT_EQ(textOf(nothing.getRecord().getMessage()), "Unable to free memory ( Unknown )");
   // Placeholder texts are data: a "%s" inside one stays as it is.
@@ -161,14 +205,16 @@ bool failsWith(const std::function<void()>& body) {
   try {
     body();
     return true;
-  } ORV_CATCH_RETURN(false)
+  }
+  ORV_CATCH_RETURN(false)
 }
 
 int failsWithCode(const std::function<void()>& body) {
   try {
     body();
     return 1;
-  } ORV_CATCH_RETURN_CODE_AT(-1, 0, 77)
+  }
+  ORV_CATCH_RETURN_CODE_AT(-1, 0, 77)
 }
 
 TEST(Exceptions, HandlersTurnAnythingThrownIntoTheFailureResult) {

@@ -31,8 +31,8 @@ TEST_F(FileTest, AnyEntryTheSearchFindsIsAValidFile) {
     bool valid;
   };
   const Case cases[] = {
-      {"present.txt", true}, {"folder", true},       {"pres*.txt", true},
-      {"missing.txt", false}, {"nothing*", false},  {"present.txt.p7s", false},
+      {"present.txt", true},  {"folder", true},    {"pres*.txt", true},
+      {"missing.txt", false}, {"nothing*", false}, {"present.txt.p7s", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -59,9 +59,10 @@ TEST_F(IniTest, IntegersAreReadUnlessTheyEqualTheFailureSign) {
 
 TEST_F(IniTest, StringsFailForTheDefaultAnEmptyValueAndValuesThatFillTheBuffer) {
   const auto of = [](size_t length) { return std::string(length, 'v'); };
-  file_.write("[s]\r\nplain=abc\r\nquoted=\"a b\"\r\nempty=\r\nliteral=Not Found\r\n"
-              "fits=" + of(1021) + "\r\nsizeMinus2=" + of(1022) + "\r\nfills=" + of(1023) + "\r\nlong=" + of(3000) +
-              "\r\n");
+  file_.write(
+      "[s]\r\nplain=abc\r\nquoted=\"a b\"\r\nempty=\r\nliteral=Not Found\r\n"
+      "fits=" +
+      of(1021) + "\r\nsizeMinus2=" + of(1022) + "\r\nfills=" + of(1023) + "\r\nlong=" + of(3000) + "\r\n");
   CORVIni ini(fileName());
   struct Case {
     const char* key;
@@ -69,9 +70,9 @@ TEST_F(IniTest, StringsFailForTheDefaultAnEmptyValueAndValuesThatFillTheBuffer) 
     std::string expected;
   };
   const Case cases[] = {
-      {"plain", true, "abc"},         {"quoted", true, "a b"},     {"fits", true, of(1021)},
-      {"missing", false, ""},         {"empty", false, ""},        {"literal", false, ""},
-      {"sizeMinus2", false, ""},      {"fills", false, ""},        {"long", false, ""},
+      {"plain", true, "abc"},    {"quoted", true, "a b"}, {"fits", true, of(1021)},
+      {"missing", false, ""},    {"empty", false, ""},    {"literal", false, ""},
+      {"sizeMinus2", false, ""}, {"fills", false, ""},    {"long", false, ""},
   };
   for (const Case& c : cases) {
     CORVWCharString out(ORV_W("unchanged"));
@@ -154,8 +155,7 @@ TEST_F(IniTest, FailedWritesAreRecordedWithSectionAndKey) {
       << log_.all();
   EXPECT_EQ(log_.linesWith({"Unable to write profile string ( section: sec, key name: num )"}).size(), 1u)
       << log_.all();
-  EXPECT_EQ(log_.linesWith({"Unable to write profile section ( section: sec )", "orv_ini"}).size(), 1u)
-      << log_.all();
+  EXPECT_EQ(log_.linesWith({"Unable to write profile section ( section: sec )", "orv_ini"}).size(), 1u) << log_.all();
 }
 
 }  // namespace

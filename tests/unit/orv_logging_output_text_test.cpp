@@ -19,8 +19,9 @@ using orv_test::ScratchFolder;
 using orv_test::widen;
 using orv_test::WString;
 
-const std::regex kStampPart("^<(Mon|Tue|Wed|Thu|Fri|Sat|Sun) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
-                            "[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}>: ");
+const std::regex kStampPart(
+    "^<(Mon|Tue|Wed|Thu|Fri|Sat|Sun) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+    "[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}>: ");
 
 struct RecordSpec {
   ULONG type = ORV_LOG_EXCEPTION_BAD;
@@ -137,28 +138,36 @@ TEST_F(TextOutputTest, WritesEachTokenOfTheLine) {
       {"large error code in lower-case hex",
        {ORV_LOG_ERROR, "host", nullptr, nullptr, nullptr, ORV_RESULT_ERROR_CODE, 0x8009200Au, nullptr, 0},
        "<ERROR> <host> <Error: 0x8009200a> "},
-      {"exit passed", {ORV_LOG_EXIT, "host", "C", "m", nullptr, ORV_RESULT_PASS_FAIL, 1, "c.cpp", 3},
+      {"exit passed",
+       {ORV_LOG_EXIT, "host", "C", "m", nullptr, ORV_RESULT_PASS_FAIL, 1, "c.cpp", 3},
        "<EXIT> <host> <C::m> <Passed> <c.cpp, 3> "},
-      {"exit failed", {ORV_LOG_EXIT, "host", "C", "m", nullptr, ORV_RESULT_PASS_FAIL, 0x100, "c.cpp", 3},
+      {"exit failed",
+       {ORV_LOG_EXIT, "host", "C", "m", nullptr, ORV_RESULT_PASS_FAIL, 0x100, "c.cpp", 3},
        "<EXIT> <host> <C::m> <Failed> <c.cpp, 3> "},
-      {"exit logical true", {ORV_LOG_EXIT, "host", "C", "m", nullptr, ORV_RESULT_LOGICAL, 1, "c.cpp", 3},
+      {"exit logical true",
+       {ORV_LOG_EXIT, "host", "C", "m", nullptr, ORV_RESULT_LOGICAL, 1, "c.cpp", 3},
        "<EXIT> <host> <C::m> <Passed> <c.cpp, 3> "},
-      {"exit logical false", {ORV_LOG_EXIT, "host", "C", "m", nullptr, ORV_RESULT_LOGICAL, 0, "c.cpp", 3},
+      {"exit logical false",
+       {ORV_LOG_EXIT, "host", "C", "m", nullptr, ORV_RESULT_LOGICAL, 0, "c.cpp", 3},
        "<EXIT> <host> <C::m> <Failed Logical Result> <c.cpp, 3> "},
       {"pass/fail outside EXIT prints nothing",
        {ORV_LOG_EXCEPTION_BAD, "host", nullptr, nullptr, "k", ORV_RESULT_PASS_FAIL, 87, nullptr, 0},
        "<EXCEPTION_BAD> <host> \"k\" "},
-      {"return code", {ORV_LOG_DEBUG, "host", nullptr, nullptr, nullptr, ORV_RESULT_RETURN_CODE, 0, nullptr, 0},
+      {"return code",
+       {ORV_LOG_DEBUG, "host", nullptr, nullptr, nullptr, ORV_RESULT_RETURN_CODE, 0, nullptr, 0},
        "<DEBUG> <host> <Return Code: 0x00000000> "},
-      {"unknown result kind", {ORV_LOG_DEBUG, "host", nullptr, nullptr, nullptr, 9, 5, nullptr, 0},
-       "<DEBUG> <host> "},
-      {"class without method", {ORV_LOG_DEBUG, "host", "CORVProduct", nullptr, nullptr, 9, 0, nullptr, 0},
+      {"unknown result kind", {ORV_LOG_DEBUG, "host", nullptr, nullptr, nullptr, 9, 5, nullptr, 0}, "<DEBUG> <host> "},
+      {"class without method",
+       {ORV_LOG_DEBUG, "host", "CORVProduct", nullptr, nullptr, 9, 0, nullptr, 0},
        "<DEBUG> <host> <CORVProduct> "},
-      {"method without class", {ORV_LOG_DEBUG, "host", nullptr, "Reset", nullptr, 9, 0, nullptr, 0},
+      {"method without class",
+       {ORV_LOG_DEBUG, "host", nullptr, "Reset", nullptr, 9, 0, nullptr, 0},
        "<DEBUG> <host> <::Reset> "},
-      {"full source path, line 0", {ORV_LOG_DEBUG, "host", nullptr, nullptr, nullptr, 9, 0, fullPath.c_str(), 0},
+      {"full source path, line 0",
+       {ORV_LOG_DEBUG, "host", nullptr, nullptr, nullptr, 9, 0, fullPath.c_str(), 0},
        "<DEBUG> <host> <orv_registry_key.cpp>"},
-      {"line without source file", {ORV_LOG_DEBUG, "host", nullptr, nullptr, nullptr, 9, 0, nullptr, 77},
+      {"line without source file",
+       {ORV_LOG_DEBUG, "host", nullptr, nullptr, nullptr, 9, 0, nullptr, 77},
        "<DEBUG> <host> <77> "},
       {"level outside the table", {3, "host", nullptr, nullptr, nullptr, 9, 0, nullptr, 0}, "<UNSPECIFIED> <host> "},
       {"no object name", {ORV_LOG_CRITICAL, nullptr, nullptr, nullptr, nullptr, 9, 0, nullptr, 0}, "<CRITICAL> <> "},
@@ -171,9 +180,9 @@ TEST_F(TextOutputTest, WritesEachTokenOfTheLine) {
     EXPECT_EQ(writeOne(c.spec), c.expected);
   }
   const std::pair<ULONG, const char*> levels[] = {
-      {1, "CRITICAL"},    {2, "EXCEPTION_BAD"}, {4, "EXCEPTION_OK"}, {8, "ERROR"},   {16, "WARNING"},
-      {32, "DEBUG"},      {64, "INFORMATION"},  {128, "NOTIFICATION"}, {256, "ENTRY"}, {512, "EXIT"},
-      {1024, "SUCCESS"},  {2048, "FAILURE"},    {4096, "UNSPECIFIED"}, {0, "UNSPECIFIED"}};
+      {1, "CRITICAL"},   {2, "EXCEPTION_BAD"}, {4, "EXCEPTION_OK"},   {8, "ERROR"},      {16, "WARNING"},
+      {32, "DEBUG"},     {64, "INFORMATION"},  {128, "NOTIFICATION"}, {256, "ENTRY"},    {512, "EXIT"},
+      {1024, "SUCCESS"}, {2048, "FAILURE"},    {4096, "UNSPECIFIED"}, {0, "UNSPECIFIED"}};
   for (const auto& [level, name] : levels) {
     RecordSpec spec;
     spec.type = level;
@@ -187,7 +196,8 @@ TEST_F(TextOutputTest, CompactLineHasNoClassOrSourceAndUnpaddedResults) {
     const char* expected;
   };
   const Case cases[] = {
-      {{ORV_LOG_EXIT, "host", "C", "m", "text", ORV_RESULT_PASS_FAIL, 1, "c.cpp", 3}, "<EXIT> <host> \"text\" <Passed>"},
+      {{ORV_LOG_EXIT, "host", "C", "m", "text", ORV_RESULT_PASS_FAIL, 1, "c.cpp", 3},
+       "<EXIT> <host> \"text\" <Passed>"},
       {{ORV_LOG_EXIT, "host", "C", "m", nullptr, ORV_RESULT_PASS_FAIL, 0, "c.cpp", 3}, "<EXIT> <host> <Failed>"},
       {{ORV_LOG_EXIT, "host", "C", "m", nullptr, ORV_RESULT_LOGICAL, 0, "c.cpp", 3},
        "<EXIT> <host> <Failed Comparison>"},
@@ -347,9 +357,9 @@ TEST_F(TextOutputTest, RotationWaitsForTheLockBesideTheLog) {
   ASSERT_EQ(g_ulLogRotations, 0u);
   std::ofstream(log, std::ios::binary | std::ios::app) << std::string(1100, 'x');  // another process's bytes
 
-  HANDLE lockFile = CreateFileW(folder_.wide("locked.log.lock").c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
+  HANDLE lockFile =
+      CreateFileW(folder_.wide("locked.log.lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(lockFile, INVALID_HANDLE_VALUE);
   OVERLAPPED whole{};
   ASSERT_TRUE(LockFileEx(lockFile, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole));

@@ -66,8 +66,8 @@ TEST_F(LogFilterTest, TheDefaultDetailWritesFailuresAndWarningsOnly) {
   enableTextLog(0);
   removeValue(ORV_W("LogDetail"));
   const std::pair<ULONG, bool> levels[] = {
-      {ORV_LOG_CRITICAL, true}, {ORV_LOG_EXCEPTION_BAD, true}, {ORV_LOG_ERROR, true}, {ORV_LOG_WARNING, true},
-      {ORV_LOG_EXCEPTION_OK, false}, {ORV_LOG_DEBUG, false}, {ORV_LOG_ENTRY, false}, {ORV_LOG_EXIT, false},
+      {ORV_LOG_CRITICAL, true},      {ORV_LOG_EXCEPTION_BAD, true}, {ORV_LOG_ERROR, true},  {ORV_LOG_WARNING, true},
+      {ORV_LOG_EXCEPTION_OK, false}, {ORV_LOG_DEBUG, false},        {ORV_LOG_ENTRY, false}, {ORV_LOG_EXIT, false},
   };
   for (const auto& [level, expected] : levels) EXPECT_EQ(written({level}), expected) << "level " << level;
 }
@@ -80,13 +80,13 @@ TEST_F(LogFilterTest, ExitRecordsAreNarrowedByTheirResult) {
     bool expected;
   };
   const Case cases[] = {
-      {0x200, ORV_RESULT_PASS_FAIL, 1, true},    {0x200, ORV_RESULT_ERROR_CODE, 0, true},
-      {0x2200, ORV_RESULT_PASS_FAIL, 1, false},  {0x2200, ORV_RESULT_PASS_FAIL, 0, true},
+      {0x200, ORV_RESULT_PASS_FAIL, 1, true},      {0x200, ORV_RESULT_ERROR_CODE, 0, true},
+      {0x2200, ORV_RESULT_PASS_FAIL, 1, false},    {0x2200, ORV_RESULT_PASS_FAIL, 0, true},
       {0x2200, ORV_RESULT_PASS_FAIL, 0x100, true}, {0x2200, ORV_RESULT_ERROR_CODE, 5, false},
-      {0x2200, ORV_RESULT_LOGICAL, 0, false},    {0x1200, ORV_RESULT_ERROR_CODE, 0, false},
-      {0x1200, ORV_RESULT_ERROR_CODE, 5, true},  {0x1200, ORV_RESULT_PASS_FAIL, 0, false},
-      {0x4200, ORV_RESULT_LOGICAL, 0, true},     {0x4200, ORV_RESULT_LOGICAL, 1, false},
-      {0x7200, ORV_RESULT_RETURN_CODE, 0, false}, {0x1000, ORV_RESULT_ERROR_CODE, 5, false},
+      {0x2200, ORV_RESULT_LOGICAL, 0, false},      {0x1200, ORV_RESULT_ERROR_CODE, 0, false},
+      {0x1200, ORV_RESULT_ERROR_CODE, 5, true},    {0x1200, ORV_RESULT_PASS_FAIL, 0, false},
+      {0x4200, ORV_RESULT_LOGICAL, 0, true},       {0x4200, ORV_RESULT_LOGICAL, 1, false},
+      {0x7200, ORV_RESULT_RETURN_CODE, 0, false},  {0x1000, ORV_RESULT_ERROR_CODE, 5, false},
   };
   enableTextLog(0);
   for (const Case& c : cases) {
@@ -109,12 +109,8 @@ TEST_F(LogFilterTest, APerObjectValueSetsOutputsAndDetailWhateverTheLevel) {
     USHORT detail;
   };
   const Case cases[] = {
-      {"1,0,rest", true, true, 1, 0},
-      {"1,0x,", true, true, 1, 0},
-      {"1", true, true, 1, 0},
-      {" 1 , 770 ,", true, true, 1, 770},
-      {"0,255,", false, false, 0, 255},
-      {"16,1,", false, false, 16, 1},
+      {"1,0,rest", true, true, 1, 0},     {"1,0x,", true, true, 1, 0},      {"1", true, true, 1, 0},
+      {" 1 , 770 ,", true, true, 1, 770}, {"0,255,", false, false, 0, 255}, {"16,1,", false, false, 16, 1},
       {"3,2,", false, true, 3, 2},  // the XML output answers last: false, though the text was written
       {"abc", false, false, 0, 0},
   };
@@ -149,7 +145,7 @@ TEST_F(LogFilterTest, AllowAndExcludeListsMatchClassNamesAsSubstrings) {
   enableTextLog(0x1B);
   struct Case {
     const WCHAR* className;
-    bool allowed;    // AllowObjects alone
+    bool allowed;      // AllowObjects alone
     bool notExcluded;  // ExcludeObjects alone
   };
   const Case cases[] = {
@@ -203,7 +199,8 @@ TEST_F(LogFilterTest, ExceptionsRaisedWithLogNowAreWrittenOnceByTheirHandler) {
   auto operation = [] {
     try {
       throw CORVBadArgException(ORV_W("ulIndex"), ORV_W("past the end"), ORV_SOURCE_FILE, 7, 1, true, false);
-    } ORV_CATCH_RETURN(false)
+    }
+    ORV_CATCH_RETURN(false)
   };
   EXPECT_FALSE(operation());
   const std::vector<std::string> lines = logLines();
@@ -220,20 +217,22 @@ TEST_F(LogFilterTest, ForeignExceptionsAreWrittenAsUnhandledWithTheHandlersCode)
     try {
       errno = ENOMEM;
       throw 1;
-    } ORV_CATCH_RETURN_AT(false, 160)
+    }
+    ORV_CATCH_RETURN_AT(false, 160)
   };
   auto withCode = [] {
     try {
       throw 1;
-    } ORV_CATCH_RETURN_CODE_AT(false, ORV_NO_ERROR_CODE, 161)
+    }
+    ORV_CATCH_RETURN_CODE_AT(false, ORV_NO_ERROR_CODE, 161)
   };
   EXPECT_FALSE(operation());
   EXPECT_FALSE(withCode());
   const std::vector<std::string> lines = logLines();
   ASSERT_EQ(lines.size(), 2u);
   char expected[128];
-  std::snprintf(expected, sizeof(expected), "\"An unhandled exception occurred\" <Error: 0x%08x> <orv_logging_test.cpp, 160> ",
-                ENOMEM);
+  std::snprintf(expected, sizeof(expected),
+                "\"An unhandled exception occurred\" <Error: 0x%08x> <orv_logging_test.cpp, 160> ", ENOMEM);
   EXPECT_NE(lines[0].find(expected), std::string::npos) << lines[0];
   EXPECT_NE(lines[1].find("\"An unhandled exception occurred\" <orv_logging_test.cpp, 161> "), std::string::npos)
       << lines[1];

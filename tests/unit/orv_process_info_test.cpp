@@ -47,8 +47,8 @@ TEST_F(ProcessInfoTest, ANameThatMatchesNothingLeavesTheIdAlone) {
   const std::string withFolder = orv_test::narrow(orv_test::WString(1, orv_platform::kPathSeparator)) + "bin" +
                                  orv_test::narrow(orv_test::WString(1, orv_platform::kPathSeparator)) +
                                  "password_manager.exe";
-  for (const std::string& name : {withFolder, std::string("password_manager"), std::string("no_such_program.exe"),
-                                  std::string(600, 'p')}) {
+  for (const std::string& name :
+       {withFolder, std::string("password_manager"), std::string("no_such_program.exe"), std::string(600, 'p')}) {
     SCOPED_TRACE(name.substr(0, 40));
     CORVProcessInfo info;
     DWORD processId = 4242;
@@ -106,8 +106,7 @@ TEST_F(ProcessInfoTest, WindowsProcessNamesWhatFailed) {
   HANDLE queryOnly = nullptr;
   ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &queryOnly));
   EXPECT_FALSE(process.setPrivilege(wideString(std::string("SeBackupPrivilege")), true, queryOnly));
-  EXPECT_TRUE(logged({"\"AdjustTokenPrivileges call failed for handle:hToken\"", "<Error: 0x00000005>"}))
-      << logText();
+  EXPECT_TRUE(logged({"\"AdjustTokenPrivileges call failed for handle:hToken\"", "<Error: 0x00000005>"})) << logText();
   CloseHandle(queryOnly);
 }
 
@@ -150,11 +149,11 @@ TEST_F(ProcessInfoTest, EveryOperationIsTracedUnderItsName) {
     HANDLE none = nullptr;
     process.setPrivilege(wideString(std::string("SeBackupPrivilege")), true, none);
   }
-  for (const char* method : {"CORVProcessInfo::CORVProcessInfo()", "CORVProcessInfo::findProcessIdByName",
-                             "CORVProcessInfo::closeProcess", "CORVProcessInfo::setPrivilege",
-                             "CORVProcessInfo::~CORVProcessInfo", "CORVSignedFile::Default Constructor",
-                             "CORVFile::Default Constructor", "CORVWindowsProcess::Constructor",
-                             "CORVWindowsProcess::setPrivilege", "CORVWindowsProcess::Destructor ~CORVWindowsProcess"}) {
+  for (const char* method :
+       {"CORVProcessInfo::CORVProcessInfo()", "CORVProcessInfo::findProcessIdByName", "CORVProcessInfo::closeProcess",
+        "CORVProcessInfo::setPrivilege", "CORVProcessInfo::~CORVProcessInfo", "CORVSignedFile::Default Constructor",
+        "CORVFile::Default Constructor", "CORVWindowsProcess::Constructor", "CORVWindowsProcess::setPrivilege",
+        "CORVWindowsProcess::Destructor ~CORVWindowsProcess"}) {
     SCOPED_TRACE(method);
     EXPECT_TRUE(traced(method)) << logText();
   }

@@ -102,12 +102,9 @@ TEST_F(ProductTest, RequiredVersionsAreComparedLevelByLevel) {
     bool result;
   };
   const Case cases[] = {
-      {{4, 6, -1, -1}, {4, 6, 0, 12}, true},
-      {{4, 7, -1, -1}, {4, 6, 0, 12}, false},
-      {{4, 6, 0, 12}, {4, 6, 0, 12}, true},
-      {{4, 6, 0, 13}, {4, 6, 0, 12}, false},
-      {{3, 9, 9, 9}, {4, 0, 0, 0}, true},
-      {{-1, -1, -1, -1}, {0, 0, 0, 0}, true},
+      {{4, 6, -1, -1}, {4, 6, 0, 12}, true}, {{4, 7, -1, -1}, {4, 6, 0, 12}, false},
+      {{4, 6, 0, 12}, {4, 6, 0, 12}, true},  {{4, 6, 0, 13}, {4, 6, 0, 12}, false},
+      {{3, 9, 9, 9}, {4, 0, 0, 0}, true},    {{-1, -1, -1, -1}, {0, 0, 0, 0}, true},
   };
   for (const Case& c : cases)
     EXPECT_EQ(product_.isVersionInstalled(c.required, c.installed), c.result)
@@ -121,12 +118,9 @@ TEST_F(ProductTest, CheckParmsNamesTheFirstRealLevelAfterADontCare) {
     const char* argument;
   };
   const Case cases[] = {
-      {{4, 6, 0, 12}, true, nullptr},
-      {{4, -1, -1, -1}, true, nullptr},
-      {{-1, -1, -1, -1}, true, nullptr},
-      {{4, 6, 0, -1}, true, nullptr},
-      {{4, -1, 2, -1}, false, "lVersions[2]"},
-      {{-1, 1, 2, 3}, false, "lVersions[1]"},
+      {{4, 6, 0, 12}, true, nullptr},          {{4, -1, -1, -1}, true, nullptr},
+      {{-1, -1, -1, -1}, true, nullptr},       {{4, 6, 0, -1}, true, nullptr},
+      {{4, -1, 2, -1}, false, "lVersions[2]"}, {{-1, 1, 2, 3}, false, "lVersions[1]"},
       {{4, 6, -1, 7}, false, "lVersions[3]"},
   };
   for (const Case& c : cases) {

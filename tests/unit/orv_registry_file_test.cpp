@@ -114,9 +114,8 @@ TEST_F(RegistryFileTest, SectionsNameTheRootAndOneBackslash) {
   EXPECT_TRUE(exportRegistryToFile(file(), HKEY_LOCAL_MACHINE, wideString(kMachineKey.path), true));
   EXPECT_TRUE(exportRegistryToFile(file(), HKEY_CURRENT_USER, wideString("\\" + narrow(key().path)), false))
       << "a leading backslash";
-  const std::vector<std::string> expected = {
-      "[HKEY_LOCAL_MACHINE\\" + narrow(kMachineKey.path) + "]", "m=REG_DWORD:0x00000001",
-      section(), "u=REG_DWORD:0x00000002"};
+  const std::vector<std::string> expected = {"[HKEY_LOCAL_MACHINE\\" + narrow(kMachineKey.path) + "]",
+                                             "m=REG_DWORD:0x00000001", section(), "u=REG_DWORD:0x00000002"};
   EXPECT_EQ(fileLines(), expected) << "without replacing, the file is added to";
 }
 
@@ -203,9 +202,17 @@ TEST_F(RegistryFileTest, ATreeComesBackByteForByte) {
   ASSERT_TRUE(CORVRegistryKey(HKEY_CURRENT_USER, wideString(key("novalues").path), KEY_ALL_ACCESS, false, 0).create());
 
   const std::pair<RegistryPath, const char*> values[] = {
-      {key(), "even"},  {key(), "odd"},          {key(), "zeroUnit"}, {key(), "trailingZeros"},
-      {key(), "oneZero"}, {key(), "empty"},      {key(), "multi"},    {key(), "quotes"},
-      {key(), "C:\\path\\with:colons"},          {key("sub"), "expand"}, {key("sub\\leaf"), "max"},
+      {key(), "even"},
+      {key(), "odd"},
+      {key(), "zeroUnit"},
+      {key(), "trailingZeros"},
+      {key(), "oneZero"},
+      {key(), "empty"},
+      {key(), "multi"},
+      {key(), "quotes"},
+      {key(), "C:\\path\\with:colons"},
+      {key("sub"), "expand"},
+      {key("sub\\leaf"), "max"},
   };
   std::vector<std::pair<DWORD, Bytes>> before;
   for (const auto& v : values) before.push_back(valueOf(v.first, v.second));
@@ -305,10 +312,28 @@ TEST_F(RegistryFileTest, EveryValueTheRegistryHoldsComesBackExactly) {
 
   std::vector<std::pair<RegistryPath, std::string>> where;
   where.push_back({key("classes\\.orv"), ""});
-  for (const char* name : {"", "dword2", "dword8", "dwordBE", "qword", "qword3", "none", "noneData", "typeBig",
-                           "zeroInside", "noTerminator", "oddText", "emptyText", "expandPlain", "expandOne",
-                           "lineBreak", "multiEmptyEntry", "multiOnlyEmpty", "multiOneZero", "multiUnended",
-                           "multiNothing", "C:\\odd:name;x"})
+  for (const char* name : {"",
+                           "dword2",
+                           "dword8",
+                           "dwordBE",
+                           "qword",
+                           "qword3",
+                           "none",
+                           "noneData",
+                           "typeBig",
+                           "zeroInside",
+                           "noTerminator",
+                           "oddText",
+                           "emptyText",
+                           "expandPlain",
+                           "expandOne",
+                           "lineBreak",
+                           "multiEmptyEntry",
+                           "multiOnlyEmpty",
+                           "multiOneZero",
+                           "multiUnended",
+                           "multiNothing",
+                           "C:\\odd:name;x"})
     where.push_back({key(), name});
   std::vector<std::pair<DWORD, Bytes>> before;
   for (const auto& w : where) before.push_back(valueOf(w.first, w.second));
@@ -332,7 +357,9 @@ TEST_F(RegistryFileTest, ANameThatWouldComeBackAsAnotherValueIsRefused) {
 
 TEST_F(RegistryFileTest, AFileThatIsNoRegistryTextFileIsRefusedAndCreatesNothing) {
   const std::string bodies[] = {
-      std::string("\x7F" "ELF\x02\x01\x01\0\0\0[HKEY_CURRENT_USER\\x]\n", 23),
+      std::string("\x7F"
+                  "ELF\x02\x01\x01\0\0\0[HKEY_CURRENT_USER\\x]\n",
+                  23),
       "[settings]\r\nwidth=10\r\n",
       "Windows Registry Editor Version 5.00\r\n\r\n" + section() + "\r\n\"v\"=dword:00000001\r\n",
       "v=REG_DWORD:1\r\n" + section() + "\r\n",
@@ -372,7 +399,8 @@ TEST_F(RegistryFileTest, LargeValuesMakeAFileOfMoreThanSixteenMegabytesThatComes
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<BYTE>(i * 7 + 3);
   for (int i = 0; i < 7; ++i) {
     big[0] = static_cast<BYTE>(i);
-    orv_test::setRawValue(key(), widen("big" + std::to_string(i)), REG_BINARY, big.data(), static_cast<DWORD>(big.size()));
+    orv_test::setRawValue(key(), widen("big" + std::to_string(i)), REG_BINARY, big.data(),
+                          static_cast<DWORD>(big.size()));
   }
   ASSERT_TRUE(exportKey()) << log_.all();
   EXPECT_GT(std::filesystem::file_size(filePath()), 20u << 20);

@@ -55,10 +55,9 @@ TEST_F(RegistryKeyTest, CreateLeavesTheKeyClosedAndFailsWithItsOwnRecord) {
   CORVRegistryKey rootless(nullptr, ORV_W("Software\\Nowhere"), KEY_ALL_ACCESS, false, 0);
   EXPECT_FALSE(rootless.create());
   EXPECT_FALSE(rootless.isOpen());
-  EXPECT_EQ(log_.linesWith({"Unable to create registry key ( \"Software\\Nowhere\" )", "CORVRegistryKey",
-                            "create"})
-                .size(),
-            1u)
+  EXPECT_EQ(
+      log_.linesWith({"Unable to create registry key ( \"Software\\Nowhere\" )", "CORVRegistryKey", "create"}).size(),
+      1u)
       << log_.all();
 }
 
@@ -118,8 +117,7 @@ TEST_F(RegistryKeyTest, InformationQueriesCloseTheKeyAndFailQuietlyForAMissingOn
   EXPECT_FALSE(parent.isOpen()) << "found open, closed at the end";
   EXPECT_TRUE(parent.getMaxValueNameLength(length));
   EXPECT_EQ(length, 5u);
-  CORVRegistryKey child(HKEY_CURRENT_USER, wideString(registry_.userSubKey("Twelve chars").path), KEY_READ, false,
-                        0);
+  CORVRegistryKey child(HKEY_CURRENT_USER, wideString(registry_.userSubKey("Twelve chars").path), KEY_READ, false, 0);
   EXPECT_TRUE(child.getMaxValueDataLength(length));
   EXPECT_EQ(length, 22u) << "ten characters and the terminator, in bytes";
   EXPECT_FALSE(child.isOpen());
@@ -133,9 +131,9 @@ TEST_F(RegistryKeyTest, InformationQueriesCloseTheKeyAndFailQuietlyForAMissingOn
 
 TEST_F(RegistryKeyTest, EnumeratingSubkeysLeavesTheKeyOpenAndStopsQuietlyPastTheLast) {
   for (const char* name : {"alpha", "beta", "gamma"})
-    ASSERT_TRUE(CORVRegistryKey(HKEY_CURRENT_USER, wideString(registry_.userSubKey(name).path), KEY_ALL_ACCESS,
-                                false, 0)
-                    .create());
+    ASSERT_TRUE(
+        CORVRegistryKey(HKEY_CURRENT_USER, wideString(registry_.userSubKey(name).path), KEY_ALL_ACCESS, false, 0)
+            .create());
   CORVRegistryKey parent(HKEY_CURRENT_USER, wideString(registry_.userKey().path), KEY_READ, false, 0);
   CORVRegistryKey sub(nullptr, CORVWCharString(), KEY_ALL_ACCESS, true, 0);
 
@@ -166,8 +164,8 @@ TEST_F(RegistryKeyTest, EnumeratingSubkeysLeavesTheKeyOpenAndStopsQuietlyPastThe
 }
 
 TEST_F(RegistryKeyTest, SubkeysOfARootAreNamedWithoutALeadingSeparator) {
-  ASSERT_TRUE(CORVRegistryKey(HKEY_CURRENT_USER, wideString(registry_.userKey().path), KEY_ALL_ACCESS, false, 0)
-                  .create());
+  ASSERT_TRUE(
+      CORVRegistryKey(HKEY_CURRENT_USER, wideString(registry_.userKey().path), KEY_ALL_ACCESS, false, 0).create());
   CORVRegistryKey root(HKEY_CURRENT_USER, CORVWCharString(), KEY_READ, false, 0);
   CORVRegistryKey sub(nullptr, CORVWCharString(), KEY_READ, false, 0);
   bool foundSoftware = false;
@@ -182,8 +180,8 @@ TEST_F(RegistryKeyTest, SubkeysOfARootAreNamedWithoutALeadingSeparator) {
 }
 
 TEST_F(RegistryKeyTest, ValueNamesAndValuesOfAnEmptyKeyFailAndLeaveTheListAlone) {
-  ASSERT_TRUE(CORVRegistryKey(HKEY_CURRENT_USER, wideString(registry_.userKey().path), KEY_ALL_ACCESS, false, 0)
-                  .create());
+  ASSERT_TRUE(
+      CORVRegistryKey(HKEY_CURRENT_USER, wideString(registry_.userKey().path), KEY_ALL_ACCESS, false, 0).create());
   CORVRegistryKey empty(HKEY_CURRENT_USER, wideString(registry_.userKey().path), KEY_READ, false, 0);
   CORVWCharStringList names;
   names.addTail(CORVWCharString(ORV_W("stale")), 0);
@@ -251,11 +249,9 @@ TEST_F(RegistryKeyTest, SaveAndRestoreNeedAFileName) {
   EXPECT_FALSE(key.save(CORVWCharString(), 0, false));
   EXPECT_FALSE(key.isOpen());
   EXPECT_FALSE(key.restore(CORVWCharString(), 0));
-  EXPECT_EQ(log_.linesWith({"A bad argument was provided ( szExportFileName ). filename must be non-null"}).size(),
-            1u)
+  EXPECT_EQ(log_.linesWith({"A bad argument was provided ( szExportFileName ). filename must be non-null"}).size(), 1u)
       << log_.all();
-  EXPECT_EQ(log_.linesWith({"A bad argument was provided ( szImportFileName ). filename must be non-null"}).size(),
-            1u)
+  EXPECT_EQ(log_.linesWith({"A bad argument was provided ( szImportFileName ). filename must be non-null"}).size(), 1u)
       << log_.all();
 }
 

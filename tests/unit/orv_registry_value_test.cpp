@@ -18,11 +18,11 @@
 namespace {
 
 using orv_test::CapturedLog;
-using orv_test::textOf;
 using orv_test::listOf;
 using orv_test::namesOf;
 using orv_test::RegistryPath;
 using orv_test::ScratchRegistry;
+using orv_test::textOf;
 using orv_test::widen;
 using orv_test::wideString;
 using orv_test::WString;
@@ -128,8 +128,8 @@ TEST_F(RegistryValueTest, ReadsOfAMissingValueFailQuietly) {
   orv_test::setDwordValue(registry_.userKey(), widen("Other"), 1);
   CORVRegistryString string(HKEY_CURRENT_USER, keyPath(), ORV_W("Missing"), KEY_READ, false, 0);
   CORVRegistryDword dword(HKEY_CURRENT_USER, keyPath(), ORV_W("Missing"), KEY_READ, false, 0);
-  CORVRegistryString noKey(HKEY_CURRENT_USER, ORV_W("Software\\OrvTest\\NoSuchKey"), ORV_W("Missing"), KEY_READ,
-                           false, 0);
+  CORVRegistryString noKey(HKEY_CURRENT_USER, ORV_W("Software\\OrvTest\\NoSuchKey"), ORV_W("Missing"), KEY_READ, false,
+                           0);
   CORVWCharString out(ORV_W("kept"));
   DWORD number = 7;
   EXPECT_FALSE(string.getValue(out, false));
@@ -153,22 +153,26 @@ TEST_F(RegistryValueTest, CreateIfMissingWritesEachTypesEmptyValue) {
        [](const CORVWCharString& key, const CORVWCharString& name) {
          return std::make_unique<CORVRegistryString>(HKEY_CURRENT_USER, key, name, KEY_ALL_ACCESS, true, 0);
        },
-       REG_SZ, {}},
+       REG_SZ,
+       {}},
       {"dword",
        [](const CORVWCharString& key, const CORVWCharString& name) {
          return std::make_unique<CORVRegistryDword>(HKEY_CURRENT_USER, key, name, KEY_ALL_ACCESS, true, 0);
        },
-       REG_DWORD, {0, 0, 0, 0}},
+       REG_DWORD,
+       {0, 0, 0, 0}},
       {"binary",
        [](const CORVWCharString& key, const CORVWCharString& name) {
          return std::make_unique<CORVRegistryBinary>(HKEY_CURRENT_USER, key, name, KEY_ALL_ACCESS, true, 0);
        },
-       REG_BINARY, {}},
+       REG_BINARY,
+       {}},
       {"multi-string",
        [](const CORVWCharString& key, const CORVWCharString& name) {
          return std::make_unique<CORVRegistryMultiString>(HKEY_CURRENT_USER, key, name, KEY_ALL_ACCESS, true, 0);
        },
-       REG_MULTI_SZ, {}},
+       REG_MULTI_SZ,
+       {}},
   };
   for (const Case& c : cases) {
     const RegistryPath key = registry_.userSubKey(c.type);
@@ -195,8 +199,7 @@ TEST_F(RegistryValueTest, AnExpandableStringIsNotCreatedEmpty) {
   DWORD type = 0;
   std::vector<BYTE> data;
   EXPECT_FALSE(orv_test::getRawValue(registry_.userKey(), widen("Path"), type, data));
-  EXPECT_EQ(log_.linesWith({"value doesn't represent an expandable value which is required"}).size(), 1u)
-      << log_.all();
+  EXPECT_EQ(log_.linesWith({"value doesn't represent an expandable value which is required"}).size(), 1u) << log_.all();
 }
 
 TEST_F(RegistryValueTest, WritesStoreTheTerminatorAndAnEmptyStringAsNoBytes) {
@@ -226,8 +229,7 @@ TEST_F(RegistryValueTest, AFailedWriteNamesItsClassAndKeepsTheCacheInvalid) {
   const Case cases[] = {
       {"CORVRegistryValue",
        [](const CORVWCharString& key) {
-         return CORVRegistryString(HKEY_CURRENT_USER, key, ORV_W("V"), KEY_READ, false, 0)
-             .setValue(ORV_W("x"), false);
+         return CORVRegistryString(HKEY_CURRENT_USER, key, ORV_W("V"), KEY_READ, false, 0).setValue(ORV_W("x"), false);
        }},
       {"CORVRegistryStringExpand",
        [](const CORVWCharString& key) {
@@ -253,8 +255,7 @@ TEST_F(RegistryValueTest, AFailedWriteNamesItsClassAndKeepsTheCacheInvalid) {
       "Unable to Set registry value ( \"" + orv_test::narrow(registry_.userKey().path) + "\\V\" )";
   for (const Case& c : cases) {
     EXPECT_FALSE(c.write(keyPath())) << c.className;
-    EXPECT_EQ(log_.linesWith({message, c.className, "writeRegistry"}).size(), 1u) << c.className << "\n"
-                                                                                  << log_.all();
+    EXPECT_EQ(log_.linesWith({message, c.className, "writeRegistry"}).size(), 1u) << c.className << "\n" << log_.all();
   }
 
   orv_test::setDwordValue(registry_.userKey(), widen("V"), 3);

@@ -39,8 +39,8 @@ TEST(SharedLibraryTest, AModuleAllocatesFromTheProgramsAllocator) {
       CORVWCharStringList pwFields, pwValues, textFields, textValues;
       BYTE flags = 0, autoSubmit = 0;
       const size_t before = allocator.allocated();
-      ASSERT_TRUE(load(nullptr, nullptr, &url, &title, &flags, &autoSubmit, &record, &pwFields, &pwValues,
-                       &textFields, &textValues));
+      ASSERT_TRUE(load(nullptr, nullptr, &url, &title, &flags, &autoSubmit, &record, &pwFields, &pwValues, &textFields,
+                       &textValues));
       EXPECT_EQ(orv_test::textOf(record), "https://shared.example");
       // Four nodes, each with its string's storage, and the record text.
       EXPECT_GE(allocator.allocated() - before, 9u) << "the module's blocks bypassed the program's allocator";

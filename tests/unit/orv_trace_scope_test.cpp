@@ -62,10 +62,10 @@ TEST_F(TraceTest, EachTracedCallWritesEntryAndExitWithItsResult) {
   EXPECT_TRUE(logical(true));
   withoutResult();
   const std::vector<std::string> expected = {
-      entry("passFail"), exit("passFail", "<Failed> "),
-      entry("passFail"), exit("passFail", "<Passed> "),
-      entry("logical"),  exit("logical", "<Failed Logical Result> "),
-      entry("logical"),  exit("logical", "<Passed> "),
+      entry("passFail"),      exit("passFail", "<Failed> "),
+      entry("passFail"),      exit("passFail", "<Passed> "),
+      entry("logical"),       exit("logical", "<Failed Logical Result> "),
+      entry("logical"),       exit("logical", "<Passed> "),
       entry("withoutResult"), exit("withoutResult", "<Failed> "),
   };
   EXPECT_EQ(tracedLines(), expected);
@@ -78,7 +78,10 @@ TEST_F(TraceTest, FailureBitsReduceExitLinesToFailedCalls) {
   passFail(true);
   logical(false);
   const std::vector<std::string> expected = {
-      entry("passFail"), exit("passFail", "<Failed> "), entry("passFail"), entry("logical"),
+      entry("passFail"),
+      exit("passFail", "<Failed> "),
+      entry("passFail"),
+      entry("logical"),
   };
   EXPECT_EQ(tracedLines(), expected);
 }

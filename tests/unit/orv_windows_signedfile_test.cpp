@@ -138,7 +138,8 @@ TEST_F(SignedFileTest, EveryOperationIsTracedUnderItsName) {
     bool found = false;
     file.verifySignature(wideString(std::string("HALVIK")), found);
   }
-  for (const char* method : {"Default Constructor", "Constructor", "initialize", "verifySignature", "~CORVSignedFile"}) {
+  for (const char* method :
+       {"Default Constructor", "Constructor", "initialize", "verifySignature", "~CORVSignedFile"}) {
     SCOPED_TRACE(method);
     EXPECT_TRUE(traced(std::string("CORVSignedFile::") + method)) << logText();
   }

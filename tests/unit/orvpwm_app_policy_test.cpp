@@ -19,9 +19,9 @@
 
 namespace {
 
-using orv_test::WString;
 using orv_test::widePath;
 using orv_test::wideString;
+using orv_test::WString;
 
 const WCHAR kModulesKey[] = ORV_W("Software\\Halvik\\Password Manager\\Modules");
 const WCHAR kPolicyKey[] = ORV_W("Software\\Halvik\\Password Manager\\Policy");
@@ -127,32 +127,42 @@ CORVWCharString g_entry(ORV_W("https://bank.example"));
 double g_seconds = 0.0;
 ULONG g_out = 0;
 
-#define ORV_OP0(slot, name) \
-  {#name, slot, [](IORVPwmApplicationPolicy& p, ULONG_PTR& a, ULONG_PTR& b) { a = b = 0; return p.name(); }}
-#define ORV_OP_STATE(slot, name)                                                                    \
-  {#name, slot, [](IORVPwmApplicationPolicy& p, ULONG_PTR& a, ULONG_PTR& b) {                     \
+#define ORV_OP0(slot, name)                                                                              \
+  {                                                                                                      \
+#name, slot, [](IORVPwmApplicationPolicy& p, ULONG_PTR& a, ULONG_PTR& b) { a = b = 0; return p.name(); } \
+  }
+#define ORV_OP_STATE(slot, name)                                                                 \
+  {                                                                                              \
+#name, slot, [](IORVPwmApplicationPolicy& p, ULONG_PTR& a, ULONG_PTR& b) {                     \
      b = 0;                                                                                         \
      a = 100 + slot;                                                                                \
      return p.name(static_cast<BOOL>(a));                                                           \
-   }}
-#define ORV_OP_VALUE(slot, name)                                                                    \
-  {#name, slot, [](IORVPwmApplicationPolicy& p, ULONG_PTR& a, ULONG_PTR& b) {                     \
+   } \
+  }
+#define ORV_OP_VALUE(slot, name)                                                                 \
+  {                                                                                              \
+#name, slot, [](IORVPwmApplicationPolicy& p, ULONG_PTR& a, ULONG_PTR& b) {                     \
      b = 0;                                                                                         \
      a = 200 + slot;                                                                                \
      return p.name(static_cast<ULONG>(a));                                                          \
-   }}
-#define ORV_OP_OUT(slot, name)                                                                      \
-  {#name, slot, [](IORVPwmApplicationPolicy& p, ULONG_PTR& a, ULONG_PTR& b) {                     \
+   } \
+  }
+#define ORV_OP_OUT(slot, name)                                                                   \
+  {                                                                                              \
+#name, slot, [](IORVPwmApplicationPolicy& p, ULONG_PTR& a, ULONG_PTR& b) {                     \
      b = 0;                                                                                         \
      a = policyCallWord(&g_out);                                                                              \
      return p.name(&g_out);                                                                         \
-   }}
-#define ORV_OP_ENTRY(slot, name)                                                                    \
-  {#name, slot, [](IORVPwmApplicationPolicy& p, ULONG_PTR& a, ULONG_PTR& b) {                     \
+   } \
+  }
+#define ORV_OP_ENTRY(slot, name)                                                                 \
+  {                                                                                              \
+#name, slot, [](IORVPwmApplicationPolicy& p, ULONG_PTR& a, ULONG_PTR& b) {                     \
      a = 300 + slot;                                                                                \
      b = policyCallWord(&g_entry);                                                                            \
      return p.name(static_cast<ULONG>(a), &g_entry);                                                \
-   }}
+   } \
+  }
 
 // getRestrictedList is left out: the module sees the proxy's own list.
 const std::vector<Operation>& forwardedOperations() {
@@ -352,8 +362,7 @@ TEST_F(ApplicationPolicyTest, TheRestrictedListIsReplacedOnlyWhenTheModuleSuccee
     EXPECT_EQ(answering.lastCall().slot, 3);
     EXPECT_EQ(answering.lastCall().first, static_cast<ULONG_PTR>(orvRestrictedApplications));
     EXPECT_NE(answering.lastCall().second, policyCallWord(&list)) << "the module fills the proxy's own list";
-    EXPECT_TRUE(list == listOf({"https://one.example", "https://two.example"}))
-        << namesOf(list);
+    EXPECT_TRUE(list == listOf({"https://one.example", "https://two.example"})) << namesOf(list);
 
     // A call that cannot deliver is not made.
     EXPECT_TRUE(policy.isIEPluginEnabled());
@@ -478,8 +487,8 @@ const PolicySwitch kSwitches[] = {
     ORV_SWITCH("AuthFrequencyAlways", isAuthFrequencyAlways, setAuthFrequencyAlwaysState, false),
     ORV_SWITCH("PasswordOverrideEnabled", isPasswordOverrideEnabled, setPasswordOverrideState, false),
     ORV_SWITCH("LearnMoreDialogEnabled", isLearnMoreDialogEnabled, setLearnMoreDialogState, true),
-    ORV_SWITCH("ChromeExtensionNotificationEnabled", isChromeExtensionNotificationEnabled,
-               setChromeExtensionTipState, true),
+    ORV_SWITCH("ChromeExtensionNotificationEnabled", isChromeExtensionNotificationEnabled, setChromeExtensionTipState,
+               true),
 };
 
 TEST_F(ReferencePolicyTest, EachSwitchIsItsOwnRegistryValue) {

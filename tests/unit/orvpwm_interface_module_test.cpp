@@ -55,8 +55,7 @@ class InterfaceModuleTest : public ::testing::Test {
   }
 
   bool create(const std::string& url, const std::string& title, CORVWCharStringList pwFields,
-              CORVWCharStringList pwValues, CORVWCharStringList textFields = {},
-              CORVWCharStringList textValues = {}) {
+              CORVWCharStringList pwValues, CORVWCharStringList textFields = {}, CORVWCharStringList textValues = {}) {
     CORVWCharString wideUrl = wideString(url), wideTitle = wideString(title);
     return create_(nullptr, &wideUrl, &wideTitle, &pwFields, &pwValues, &textFields, &textValues);
   }

@@ -57,8 +57,9 @@ TEST(PlatformFile, DispositionsCreateOpenAndReportWhatWasThere) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS)) << "open always, created";
   CloseHandle(created);
 
-  EXPECT_EQ(openFile(folder.wide("missing") + orv_platform::kPathSeparator + widen("f.txt"), GENERIC_WRITE, OPEN_ALWAYS),
-            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(
+      openFile(folder.wide("missing") + orv_platform::kPathSeparator + widen("f.txt"), GENERIC_WRITE, OPEN_ALWAYS),
+      INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(openFile(orv_test::widePath(folder.path()), GENERIC_WRITE, OPEN_EXISTING), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << "a folder is not a file";

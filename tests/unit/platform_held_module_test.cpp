@@ -36,8 +36,7 @@ TEST(HeldModule, AHeldModuleCannotBeSwappedForAnotherBeforeItLoads) {
   HANDLE held = CreateFileW(widePath(module).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  const BOOL replaced =
-      MoveFileExW(widePath(impostor).c_str(), widePath(module).c_str(), MOVEFILE_REPLACE_EXISTING);
+  const BOOL replaced = MoveFileExW(widePath(impostor).c_str(), widePath(module).c_str(), MOVEFILE_REPLACE_EXISTING);
 #ifdef _WIN32
   EXPECT_FALSE(replaced) << "a file held without delete sharing was replaced";
   HANDLE writer = CreateFileW(widePath(module).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

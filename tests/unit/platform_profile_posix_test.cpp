@@ -60,8 +60,13 @@ TEST(PosixProfileFiles, TextThatWouldBreakTheFileIsRefused) {
     const char* key;
     const char* value;
   } cases[] = {
-      {"s", "k", "a\r\n[evil]\r\nx=1"}, {"s", "k", "a\nb"}, {"s\n[t", "k", "v"}, {"s", "a\rb", "v"},
-      {"s", "a=b", "c"},                {"s", " [q]", "c"}, {"s", ";c", "d"},
+      {"s", "k", "a\r\n[evil]\r\nx=1"},
+      {"s", "k", "a\nb"},
+      {"s\n[t", "k", "v"},
+      {"s", "a\rb", "v"},
+      {"s", "a=b", "c"},
+      {"s", " [q]", "c"},
+      {"s", ";c", "d"},
   };
   for (const auto& test : cases) {
     SetLastError(0);
@@ -77,10 +82,10 @@ TEST(PosixProfileFiles, AnEmptySectionWriteCreatesTheSection) {
   EXPECT_TRUE(WritePrivateProfileSectionW(w("new").c_str(), zeroList("|").c_str(), file.name()));
   EXPECT_EQ(file.bytes(), "[new]\r\n");
   DWORD length = 0;
-  EXPECT_EQ(listOf(64, length, [&](WCHAR* buffer, DWORD size) {
-              return GetPrivateProfileSectionNamesW(buffer, size, file.name());
-            }),
-            "new||");
+  EXPECT_EQ(
+      listOf(64, length,
+             [&](WCHAR* buffer, DWORD size) { return GetPrivateProfileSectionNamesW(buffer, size, file.name()); }),
+      "new||");
 }
 
 TEST(PosixProfileFiles, DeletesDoNotCreateAMissingFile) {
@@ -100,8 +105,8 @@ TEST(PosixProfileFiles, AWriteReplacesTheFileAndKeepsItsModeAndLinks) {
   struct stat before {};
   ASSERT_EQ(stat(file.path().c_str(), &before), 0);
 
-  EXPECT_TRUE(WritePrivateProfileStringW(w("s").c_str(), w("k").c_str(), w("w").c_str(),
-                                         orv_test::widePath(link).c_str()));
+  EXPECT_TRUE(
+      WritePrivateProfileStringW(w("s").c_str(), w("k").c_str(), w("w").c_str(), orv_test::widePath(link).c_str()));
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(file.bytes(), "[s]\nk=w\n");
   struct stat after {};
@@ -168,7 +173,8 @@ TEST(PosixProfileFiles, ARelativeNameIsTakenFromTheCurrentFolder) {
   ProfileFile file;
   const std::filesystem::path saved = std::filesystem::current_path();
   std::filesystem::current_path(file.folder().path());
-  const bool written = WritePrivateProfileStringW(w("s").c_str(), w("k").c_str(), w("v").c_str(), w("test.ini").c_str());
+  const bool written =
+      WritePrivateProfileStringW(w("s").c_str(), w("k").c_str(), w("v").c_str(), w("test.ini").c_str());
   std::filesystem::current_path(saved);
   EXPECT_TRUE(written);
   EXPECT_EQ(file.bytes(), "[s]\r\nk=v\r\n");

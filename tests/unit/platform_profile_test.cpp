@@ -49,23 +49,23 @@ TEST(PrivateProfileString, FindsValuesAsWindowsReadsTheFile) {
   ProfileFile file;
   file.write(kSample);
   const ValueCase cases[] = {
-      {"Sec", "Key1", "value one"},       // blanks around section, key and value dropped
-      {"SEC", "KEY1", "value one"},       // names without case
-      {" sec ", " key1 ", "value one"},   // and without blanks in the call
-      {"sec", "key2", "quoted"},          // matching double quotes dropped
-      {"sec", "key3", "single"},          // and single ones
-      {"sec", "key4", "\"mismatch'"},     // quotes that do not match stay
-      {"sec", "key5", "\""},              // one quote alone stays
-      {"sec", "empty", ""},               // a pair of quotes around nothing
-      {"sec", "noequals", "default"},     // a line without "=" has no value
-      {"sec", "", "emptykey"},            // "=value" is the empty key's line
-      {"sec", "tabbed", "v"},             // tabs and Ctrl-Z are blanks too
-      {"sec", "hidden", "default"},       // a duplicate section is hidden by the first
-      {"sec", "missing", "default"},      //
-      {"nosuch", "key1", "default"},      //
-      {"Other", "b", "2"},                // "[broken" is no header: b stays in Other
-      {"x]y", "c", "3"},                  // a header runs to the line's last "]"
-      {"", "k0", "before"},               // lines before the first header: the nameless section
+      {"Sec", "Key1", "value one"},      // blanks around section, key and value dropped
+      {"SEC", "KEY1", "value one"},      // names without case
+      {" sec ", " key1 ", "value one"},  // and without blanks in the call
+      {"sec", "key2", "quoted"},         // matching double quotes dropped
+      {"sec", "key3", "single"},         // and single ones
+      {"sec", "key4", "\"mismatch'"},    // quotes that do not match stay
+      {"sec", "key5", "\""},             // one quote alone stays
+      {"sec", "empty", ""},              // a pair of quotes around nothing
+      {"sec", "noequals", "default"},    // a line without "=" has no value
+      {"sec", "", "emptykey"},           // "=value" is the empty key's line
+      {"sec", "tabbed", "v"},            // tabs and Ctrl-Z are blanks too
+      {"sec", "hidden", "default"},      // a duplicate section is hidden by the first
+      {"sec", "missing", "default"},     //
+      {"nosuch", "key1", "default"},     //
+      {"Other", "b", "2"},               // "[broken" is no header: b stays in Other
+      {"x]y", "c", "3"},                 // a header runs to the line's last "]"
+      {"", "k0", "before"},              // lines before the first header: the nameless section
   };
   for (const ValueCase& test : cases) {
     DWORD length = 0;
@@ -107,6 +107,7 @@ TEST(PrivateProfileString, MissingFileGivesTheDefaultAndFileNotFound) {
   EXPECT_FALSE(file.exists());
 }
 
+// A value that just fits (size 10 for "value one") also gives size - 1.
 TEST(PrivateProfileString, CutsValuesToTheBufferAndReturnsSizeMinusOne) {
   ProfileFile file;
   file.write("[s]\r\nk=value one\r\nq=\"quoted\"\r\n");
@@ -115,9 +116,8 @@ TEST(PrivateProfileString, CutsValuesToTheBufferAndReturnsSizeMinusOne) {
     DWORD size;
     const char* expected;
   } cases[] = {
-      {"k", 5, "valu"},  {"k", 9, "value on"}, {"k", 10, "value one"},  // a value that just fits also gives size - 1
-      {"k", 11, "value one"}, {"k", 1, ""},  {"q", 4, "quo"},
-      {"q", 8, "quoted"}, {"missing", 4, "def"},
+      {"k", 5, "valu"}, {"k", 9, "value on"}, {"k", 10, "value one"}, {"k", 11, "value one"},
+      {"k", 1, ""},     {"q", 4, "quo"},      {"q", 8, "quoted"},     {"missing", 4, "def"},
   };
   for (const auto& test : cases) {
     DWORD length = 0;
@@ -134,13 +134,16 @@ TEST(PrivateProfileString, NullKeyListsKeysWithValuesAndNullSectionListsSections
   ProfileFile file;
   file.write(kSample);
   DWORD length = 0;
-  EXPECT_EQ(listOf(256, length, [&](WCHAR* buffer, DWORD size) {
-              return GetPrivateProfileStringW(w("sec").c_str(), nullptr, w("def").c_str(), buffer, size, file.name());
-            }),
+  EXPECT_EQ(listOf(256, length,
+                   [&](WCHAR* buffer, DWORD size) {
+                     return GetPrivateProfileStringW(w("sec").c_str(), nullptr, w("def").c_str(), buffer, size,
+                                                     file.name());
+                   }),
             "Key1|key2|key3|key4|key5|empty||key1|Tabbed||");
-  EXPECT_EQ(listOf(256, length, [&](WCHAR* buffer, DWORD size) {
-              return GetPrivateProfileStringW(nullptr, nullptr, w("def").c_str(), buffer, size, file.name());
-            }),
+  EXPECT_EQ(listOf(256, length,
+                   [&](WCHAR* buffer, DWORD size) {
+                     return GetPrivateProfileStringW(nullptr, nullptr, w("def").c_str(), buffer, size, file.name());
+                   }),
             "Sec|sec|Other|x]y||");
   EXPECT_EQ(length, 18u);
   // No such section, or one without keys: the default.
@@ -173,16 +176,16 @@ TEST(PrivateProfileSectionNames, ListsEverySectionInFileOrder) {
   ProfileFile file;
   file.write("k=v\r\n[a]\r\nx=1\r\n[b]\r\n[A]\r\n[]\r\ny=2\r\n");
   DWORD length = 0;
-  EXPECT_EQ(listOf(256, length, [&](WCHAR* buffer, DWORD size) {
-              return GetPrivateProfileSectionNamesW(buffer, size, file.name());
-            }),
-            "a|b|A||");
+  EXPECT_EQ(
+      listOf(256, length,
+             [&](WCHAR* buffer, DWORD size) { return GetPrivateProfileSectionNamesW(buffer, size, file.name()); }),
+      "a|b|A||");
   EXPECT_EQ(length, 6u);
   ProfileFile missing("missing.ini");
-  EXPECT_EQ(listOf(256, length, [&](WCHAR* buffer, DWORD size) {
-              return GetPrivateProfileSectionNamesW(buffer, size, missing.name());
-            }),
-            "|");
+  EXPECT_EQ(
+      listOf(256, length,
+             [&](WCHAR* buffer, DWORD size) { return GetPrivateProfileSectionNamesW(buffer, size, missing.name()); }),
+      "|");
 }
 
 // A list that does not fit with room for one more zero is cut to size - 2
@@ -202,12 +205,18 @@ TEST(ProfileLists, SmallBuffersReturnSizeMinusTwo) {
       EXPECT_EQ(length, expected.size() - 1) << what << " in " << test->size;
     }
   };
-  const Case names[] = {{2, "|"},          {3, "S|"},          {5, "Sec|"},    {6, "Sec||"},
-                        {7, "Sec|s|"},      {9, "Sec|sec|"},     {10, "Sec|sec||"}, {19, "Sec|sec|Other|x]y|"},
+  const Case names[] = {{2, "|"},
+                        {3, "S|"},
+                        {5, "Sec|"},
+                        {6, "Sec||"},
+                        {7, "Sec|s|"},
+                        {9, "Sec|sec|"},
+                        {10, "Sec|sec||"},
+                        {19, "Sec|sec|Other|x]y|"},
                         {20, "Sec|sec|Other|x]y||"}};
   check("names", std::begin(names), std::end(names),
         [&](WCHAR* buffer, DWORD size) { return GetPrivateProfileSectionNamesW(buffer, size, file.name()); });
-  const Case lines[] = {{2, "|"},        {3, "a|"},        {5, "a=1|"},       {6, "a=1||"},
+  const Case lines[] = {{2, "|"},        {3, "a|"},          {5, "a=1|"},        {6, "a=1||"},
                         {9, "a=1|bb=|"}, {11, "a=1|bb=22|"}, {12, "a=1|bb=22||"}};
   check("section", std::begin(lines), std::end(lines), [&](WCHAR* buffer, DWORD size) {
     return GetPrivateProfileSectionW(w("sec").c_str(), buffer, size, file.name());
@@ -227,9 +236,8 @@ TEST(PrivateProfileInt, ReadsNumbersAsWindowsDoes) {
     const char* key;
     int expected;
   } cases[] = {
-      {"a", 1},   {"b", -1},  {"c", 16},  {"d", 0},          {"e", 12}, {"f", 0},  {"g", 77},  {"h", 1215752191},
-      {"i", 42},  {"j", 5},   {"k", 15},  {"l", 7},          {"m", 0},  {"n", -1}, {"o", 10},  {"p", 77},
-      {"zz", 77},
+      {"a", 1}, {"b", -1}, {"c", 16}, {"d", 0}, {"e", 12}, {"f", 0},  {"g", 77}, {"h", 1215752191}, {"i", 42},
+      {"j", 5}, {"k", 15}, {"l", 7},  {"m", 0}, {"n", -1}, {"o", 10}, {"p", 77}, {"zz", 77},
   };
   for (const auto& test : cases)
     EXPECT_EQ(static_cast<int>(GetPrivateProfileIntW(w("s").c_str(), w(test.key).c_str(), 77, file.name())),
@@ -337,7 +345,9 @@ TEST(ProfileFiles, Utf16FilesAreReadAndWrittenAsUtf16) {
   EXPECT_EQ(file.get("s", "k"), WString({0xE9, 'v'}));
   const WString value{'w', 0x20AC};
   EXPECT_TRUE(WritePrivateProfileStringW(w("s").c_str(), w("k2").c_str(), value.c_str(), file.name()));
-  EXPECT_EQ(file.bytes(), std::string("\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0\xE9\0v\0\r\0\n\0k\0" "2\0=\0w\0\xAC\x20\r\0\n\0", 38));
+  EXPECT_EQ(file.bytes(), std::string("\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0\xE9\0v\0\r\0\n\0k\0"
+                                      "2\0=\0w\0\xAC\x20\r\0\n\0",
+                                      38));
   EXPECT_EQ(file.get("s", "k2"), value);
 }
 

@@ -166,8 +166,8 @@ TEST(RegistryStore, HiveFilesAppearOnTheFirstWriteWithTheirModes) {
   std::vector<std::string> files;
   for (const auto& entry : fs::directory_iterator(nested)) files.push_back(entry.path().filename());
   std::sort(files.begin(), files.end());
-  EXPECT_EQ(files, (std::vector<std::string>{"machine.db", "machine.db-shm", "machine.db-wal", "user.db",
-                                             "user.db-shm", "user.db-wal"}));
+  EXPECT_EQ(files, (std::vector<std::string>{"machine.db", "machine.db-shm", "machine.db-wal", "user.db", "user.db-shm",
+                                             "user.db-wal"}));
   for (const char* suffix : {"-wal", "-shm"}) {
     EXPECT_EQ(modeOf(nested / (std::string("machine.db") + suffix)), 0644u) << suffix;
     EXPECT_EQ(modeOf(nested / (std::string("user.db") + suffix)), 0600u) << suffix;
@@ -315,8 +315,10 @@ TEST(RegistryStore, AChangeByAnotherProcessIsSeenByTheNextRead) {
   HKEY unused = nullptr;
   ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, KEY_READ, &unused), ERROR_SUCCESS);
 
-  inChild([&] { return std::vector<LONG>{setDword(HKEY_LOCAL_MACHINE, path, "Logging", 2),
-                                         setDword(HKEY_LOCAL_MACHINE, path, "Missing", 3)}; });
+  inChild([&] {
+    return std::vector<LONG>{setDword(HKEY_LOCAL_MACHINE, path, "Logging", 2),
+                             setDword(HKEY_LOCAL_MACHINE, path, "Missing", 3)};
+  });
   EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, path, "Logging", &value), ERROR_SUCCESS);
   EXPECT_EQ(value, 2u);
   EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, path, "Missing", &value), ERROR_SUCCESS);
@@ -544,8 +546,8 @@ TEST(RegistryStore, NameRules) {
   }
   std::vector<WString> names;
   WCHAR name[64];
-  for (DWORD length = 64; RegEnumKeyExW(key, static_cast<DWORD>(names.size()), name, &length, nullptr, nullptr,
-                                        nullptr, nullptr) == ERROR_SUCCESS;
+  for (DWORD length = 64; RegEnumKeyExW(key, static_cast<DWORD>(names.size()), name, &length, nullptr, nullptr, nullptr,
+                                        nullptr) == ERROR_SUCCESS;
        length = 64) {
     names.emplace_back(name);
   }
@@ -591,8 +593,8 @@ TEST(RegistryStore, NamesCompareByUnicodeUpperCaseAndKeepTheirSpelling) {
     bool same;
   };
   const Case cases[] = {
-      {"Latin", u"\u00C4rger", u"\u00E4RGER", true},           // Ärger, äRGER
-      {"Latin long s", u"\u017Fign", u"SIGN", true},            // ſign: ſ upper-cases to S
+      {"Latin", u"\u00C4rger", u"\u00E4RGER", true},  // Ärger, äRGER
+      {"Latin long s", u"\u017Fign", u"SIGN", true},  // ſign: ſ upper-cases to S
       {"Latin sharp s has no single upper case", u"Stra\u00DFe", u"STRASSE", false},
       {"Greek", u"\u03A3\u03BF\u03C6\u03AF\u03B1", u"\u03C3\u039F\u03A6\u038A\u0391", true},  // Σοφία, σΟΦΊΑ
       {"Greek accents differ", u"\u03A3\u03BF\u03C6\u03AF\u03B1", u"\u03A3\u039F\u03A6\u0399\u0391", false},
@@ -608,13 +610,13 @@ TEST(RegistryStore, NamesCompareByUnicodeUpperCaseAndKeepTheirSpelling) {
     const WString created = parent + WString(c.created.begin(), c.created.end());
     const WString other = parent + WString(c.other.begin(), c.other.end());
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, created.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, created.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     const DWORD one = 1;
-    ASSERT_EQ(RegSetValueExW(key, created.c_str() + parent.size(), 0, REG_DWORD,
-                             reinterpret_cast<const BYTE*>(&one), 4),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegSetValueExW(key, created.c_str() + parent.size(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
+        ERROR_SUCCESS);
     RegCloseKey(key);
     // The key and the value are found by the other spelling exactly when the names are the same.
     const LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, other.c_str(), 0, KEY_READ, &key);
@@ -627,8 +629,8 @@ TEST(RegistryStore, NamesCompareByUnicodeUpperCaseAndKeepTheirSpelling) {
               ERROR_SUCCESS);
     DWORD size = 4;
     DWORD value = 0;
-    const LONG read = RegQueryValueExW(key, other.c_str() + parent.size(), nullptr, nullptr,
-                                       reinterpret_cast<BYTE*>(&value), &size);
+    const LONG read =
+        RegQueryValueExW(key, other.c_str() + parent.size(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
     RegCloseKey(key);
     EXPECT_EQ(read, c.same ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
     // The name keeps the spelling it was created with; no second sibling appears for the same name.
@@ -695,8 +697,9 @@ TEST(RegistryStore, ARestoredFileMustBeExactlyAHive) {
       {"a name of odd length", "UPDATE vals SET name = x'410042' WHERE type = 4;"},
       {"a time as text", "UPDATE keys SET written = 'now' WHERE id > 1;"},
       {"a type out of range", "UPDATE vals SET type = 4294967296;"},
-      {"two names that fold the same", "INSERT INTO vals(key, name, fold, type, data) VALUES (1, "
-                                       "x'560041004c0055004500', x'0056', 4, x'01000000');"},
+      {"two names that fold the same",
+       "INSERT INTO vals(key, name, fold, type, data) VALUES (1, "
+       "x'560041004c0055004500', x'0056', 4, x'01000000');"},
       {"a key name holding a backslash", "UPDATE keys SET name = x'53005c006200' WHERE id > 4;"},
       {"a value name holding a 0", "UPDATE vals SET name = x'410000004200' WHERE type = 4;"},
       {"another application id", "PRAGMA application_id = 7;"},

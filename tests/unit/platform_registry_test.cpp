@@ -83,8 +83,7 @@ class Registry : public ::testing::Test {
   void SetUp() override {
     std::random_device random;
     path_ = wide("Software\\OrvTest\\" + std::to_string(random()) + std::to_string(random()));
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                              nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr),
               ERROR_SUCCESS);
   }
   void TearDown() override {
@@ -118,8 +117,7 @@ TEST_F(Registry, OpeningAMissingKeyFailsAndCreatesNothing) {
 TEST_F(Registry, CreateMakesEveryMissingLevelAndReportsWhetherItDid) {
   HKEY key = nullptr;
   DWORD disposition = 0;
-  ASSERT_EQ(RegCreateKeyExW(key_, ORV_W("One\\Two\\Three"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            &disposition),
+  ASSERT_EQ(RegCreateKeyExW(key_, ORV_W("One\\Two\\Three"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
             ERROR_SUCCESS);
   EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
   RegCloseKey(key);
@@ -137,8 +135,8 @@ TEST_F(Registry, PathsTakeBackslashesAndRefuseALeadingOne) {
     LONG status;
   };
   const Case cases[] = {
-      {"A\\B", ERROR_SUCCESS},   {"a\\b", ERROR_SUCCESS},      {"A\\B\\", ERROR_SUCCESS},
-      {"A\\\\B", ERROR_SUCCESS}, {"\\A\\B", ERROR_BAD_PATHNAME}, {"A/B", ERROR_FILE_NOT_FOUND},
+      {"A\\B", ERROR_SUCCESS},        {"a\\b", ERROR_SUCCESS},        {"A\\B\\", ERROR_SUCCESS},
+      {"A\\\\B", ERROR_SUCCESS},      {"\\A\\B", ERROR_BAD_PATHNAME}, {"A/B", ERROR_FILE_NOT_FOUND},
       {"A\\C", ERROR_FILE_NOT_FOUND},
   };
   for (const Case& c : cases) {
@@ -250,8 +248,8 @@ TEST_F(Registry, ValuesEnumerateInCreationOrderAndKeepTheirPlaceWhenSet) {
   ASSERT_EQ(setDword(key_, ORV_W("ZETA"), 2), ERROR_SUCCESS);
   ASSERT_EQ(RegDeleteValueW(key_, ORV_W("mid")), ERROR_SUCCESS);
   ASSERT_EQ(setDword(key_, ORV_W("Beta"), 3), ERROR_SUCCESS);
-  const std::vector<std::string> expected =
-      runsOnWine() ? std::vector<std::string>{"Alpha", "Beta", "zeta"} : std::vector<std::string>{"zeta", "Alpha", "Beta"};
+  const std::vector<std::string> expected = runsOnWine() ? std::vector<std::string>{"Alpha", "Beta", "zeta"}
+                                                         : std::vector<std::string>{"zeta", "Alpha", "Beta"};
   EXPECT_EQ(valueNames(key_), expected);
   EXPECT_EQ(queryDword(key_, ORV_W("Zeta")), 2u);
 }
@@ -402,8 +400,7 @@ TEST_F(Registry, QueryMultipleValuesPacksThemOrReportsTheSizeNeeded) {
   WCHAR missingName[] = ORV_W("Missing");
   VALENTW missing[1] = {{missingName, 0, 0, 0}};
   total = sizeof(buffer);
-  EXPECT_EQ(RegQueryMultipleValuesW(key_, missing, 1, reinterpret_cast<LPWSTR>(buffer), &total),
-            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryMultipleValuesW(key_, missing, 1, reinterpret_cast<LPWSTR>(buffer), &total), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(Registry, DeletingKeysValuesAndTrees) {
@@ -458,8 +455,7 @@ TEST_F(Registry, CreatingBelowAReadOnlyHandleIsRefused) {
   HKEY key = nullptr;
   EXPECT_EQ(RegCreateKeyExW(reader, ORV_W("New"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_ACCESS_DENIED);
-  ASSERT_EQ(RegCreateKeyExW(reader, ORV_W("Existing"), 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExW(reader, ORV_W("Existing"), 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr), ERROR_SUCCESS);
   RegCloseKey(key);
   RegCloseKey(reader);
 }

@@ -123,8 +123,7 @@ int64_t firstBadPattern(HKEY key, int last) {
 }
 
 LONG createKey(const char* path, HKEY* key) {
-  return RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key,
-                         nullptr);
+  return RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key, nullptr);
 }
 
 TEST(RegistryWal, AReaderHoldingATransactionDoesNotHoldUpAWriter) {
@@ -205,8 +204,7 @@ TEST(RegistryWal, AUserWhoMayOnlyReadReadsTheHiveAfterItsWriterWasKilled) {
 
     const std::vector<int64_t> seen = inChild(true, [last] {
       HKEY readKey = nullptr;
-      const LONG opened =
-          RegOpenKeyExW(HKEY_LOCAL_MACHINE, ORV_W("Software\\Killed"), 0, KEY_READ, &readKey);
+      const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, ORV_W("Software\\Killed"), 0, KEY_READ, &readKey);
       if (opened != ERROR_SUCCESS) return std::vector<int64_t>{opened, 0};
       const int64_t bad = firstBadPattern(readKey, last);
       DWORD values = 0;
@@ -234,8 +232,8 @@ TEST(RegistryWal, EnumerationFollowsChangesMadeBetweenIndexes) {
                              reinterpret_cast<const BYTE*>(&data), 4),
               ERROR_SUCCESS);
     HKEY sub = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(key, wide("k" + std::to_string(i)).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &sub, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(key, wide("k" + std::to_string(i)).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub,
+                              nullptr),
               ERROR_SUCCESS);
     RegCloseKey(sub);
   }

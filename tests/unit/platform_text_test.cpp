@@ -49,7 +49,10 @@ TEST(MultiByteToWideChar, StrictFlagRejectsEveryInvalidForm) {
 
 TEST(MultiByteToWideChar, WithoutStrictFlagInvalidBytesBecomeReplacementCharacters) {
   std::u16string out;
-  ASSERT_GT(toWide("a\xFF" "b", 0, &out), 0);
+  ASSERT_GT(toWide("a\xFF"
+                   "b",
+                   0, &out),
+            0);
   EXPECT_EQ(out, std::u16string(u"a\uFFFDb"));
 }
 
@@ -71,7 +74,9 @@ TEST(WideCharToMultiByte, ConvertsPairsAndHandlesLoneSurrogates) {
 
   const char16_t lone[] = {u'a', 0xD800, u'b', 0};
   EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, w(lone), 3, bytes, sizeof(bytes), nullptr, nullptr), 5);
-  EXPECT_EQ(std::string(bytes, 5), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(std::string(bytes, 5),
+            "a\xEF\xBF\xBD"
+            "b");
   SetLastError(0);
   EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, w(lone), 3, bytes, sizeof(bytes), nullptr, nullptr), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));

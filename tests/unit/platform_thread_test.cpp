@@ -43,7 +43,8 @@ TEST(LastError, EachThreadHasItsOwn) {
   SetLastError(1234);
   unsigned seen = 0;
   HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(
-      nullptr, 0, [](void* out) -> unsigned {
+      nullptr, 0,
+      [](void* out) -> unsigned {
         *static_cast<unsigned*>(out) = GetLastError();
         SetLastError(99);
         return 0;

@@ -31,11 +31,8 @@ TEST(Privileges, NamesHaveWindowsLuidsWhateverTheirCase) {
     DWORD luid;
   };
   const Case cases[] = {
-      {"SeBackupPrivilege", 17},
-      {"SeRestorePrivilege", 18},
-      {"SeDebugPrivilege", 20},
-      {"SECHANGENOTIFYPRIVILEGE", 23},
-      {"seshutdownprivilege", 19},
+      {"SeBackupPrivilege", 17},       {"SeRestorePrivilege", 18},  {"SeDebugPrivilege", 20},
+      {"SECHANGENOTIFYPRIVILEGE", 23}, {"seshutdownprivilege", 19},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -29,7 +29,8 @@ TEST(ProcessSnapshot, ListsThisProcessUnderItsExecutablesFileName) {
   }
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
   EXPECT_GT(count, 1u);
-  std::transform(ownName.begin(), ownName.end(), ownName.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(ownName.begin(), ownName.end(), ownName.begin(),
+                 [](char c) { return static_cast<char>(std::tolower(c)); });
   EXPECT_EQ(ownName.rfind("orv_unit_tests", 0), 0u) << ownName;
 
   // Process32FirstW starts the walk again.

@@ -70,7 +70,8 @@ class SignatureObjects : public ::testing::Test {
 
   bool subjectHas(HCERTSTORE store, const char* text) {
     const auto wide = widen(text);
-    PCCERT_CONTEXT found = CertFindCertificateInStore(store, encoding_, 0, CERT_FIND_SUBJECT_STR_W, wide.c_str(), nullptr);
+    PCCERT_CONTEXT found =
+        CertFindCertificateInStore(store, encoding_, 0, CERT_FIND_SUBJECT_STR_W, wide.c_str(), nullptr);
     CertFreeCertificateContext(found);
     return found != nullptr;
   }
@@ -158,7 +159,8 @@ TEST(CryptQueryObject, FindsNothingInAnUnsignedFile) {
   DWORD encoding = 0, content = 0, format = 0;
   SetLastError(0);
   EXPECT_FALSE(CryptQueryObject(CERT_QUERY_OBJECT_FILE, path.c_str(), CERT_QUERY_CONTENT_FLAG_ALL,
-                                CERT_QUERY_FORMAT_FLAG_ALL, 0, &encoding, &content, &format, &store, &message, nullptr));
+                                CERT_QUERY_FORMAT_FLAG_ALL, 0, &encoding, &content, &format, &store, &message,
+                                nullptr));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(CRYPT_E_NO_MATCH));
   EXPECT_EQ(store, nullptr);
   EXPECT_EQ(message, nullptr);

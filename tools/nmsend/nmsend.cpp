@@ -94,8 +94,8 @@ class ReplyReader {
     }
     const Reply content = readExactly(size, timeoutMs, body);
     if (content == Reply::End) {
-      problem = "the output ended inside a body (" + std::to_string(body.size()) + " of " + std::to_string(size) +
-                " bytes)";
+      problem =
+          "the output ended inside a body (" + std::to_string(body.size()) + " of " + std::to_string(size) + " bytes)";
       return Reply::Malformed;
     }
     return content;

@@ -66,8 +66,7 @@ void checkInterfaceModule(Report& report) {
   HMODULE loaded = LoadLibraryExW(directory.getBuffer(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   const DWORD loadError = GetLastError();
   if (loaded == nullptr) {
-    report.fail(kStep,
-                "the interface module " + module + " does not load (error " + std::to_string(loadError) + ")",
+    report.fail(kStep, "the interface module " + module + " does not load (error " + std::to_string(loadError) + ")",
                 "install the password manager in that folder, or point \"InstallPath\" at its folder");
     return;
   }
@@ -102,10 +101,8 @@ std::string signatureProblem(const CORVWCharString& path) {
     case TRUST_E_NOSIGNATURE:
       return usesRegistry() ? "it carries no signature"
                             : "it carries no signature (no " + toUtf8(path.getBuffer()) + ".p7s beside it)";
-    case TRUST_E_BAD_DIGEST:
-      return "it was changed after it was signed";
-    case CRYPT_E_FILE_ERROR:
-      return "the module or its signature cannot be read";
+    case TRUST_E_BAD_DIGEST: return "it was changed after it was signed";
+    case CRYPT_E_FILE_ERROR: return "the module or its signature cannot be read";
     default:
       return "its signature does not verify (" + hex(result) +
              "): the certificate is not trusted here, has expired or may not sign code";

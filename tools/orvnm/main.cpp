@@ -24,13 +24,9 @@ int runOrvnm(const std::vector<std::string>& args) {
     return 2;
   }
   switch (options.command) {
-    case orvnm::Command::kHelp:
-      std::cout << orvnm::kUsage;
-      return 0;
-    case orvnm::Command::kInstall:
-      return orvnm::Installer(options, std::cout, std::cerr).install();
-    case orvnm::Command::kUninstall:
-      return orvnm::Installer(options, std::cout, std::cerr).uninstall();
+    case orvnm::Command::kHelp: std::cout << orvnm::kUsage; return 0;
+    case orvnm::Command::kInstall: return orvnm::Installer(options, std::cout, std::cerr).install();
+    case orvnm::Command::kUninstall: return orvnm::Installer(options, std::cout, std::cerr).uninstall();
     case orvnm::Command::kCheck: {
       const orvnm::Report report = orvnm::Checker(options).run();
       if (options.json)

@@ -8,12 +8,9 @@ namespace {
 
 const char* word(Status status) {
   switch (status) {
-    case Status::kOk:
-      return "ok";
-    case Status::kFail:
-      return "FAIL";
-    case Status::kNote:
-      return "note";
+    case Status::kOk: return "ok";
+    case Status::kFail: return "FAIL";
+    case Status::kNote: return "note";
   }
   return "";
 }

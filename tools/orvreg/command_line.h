@@ -32,7 +32,7 @@ struct RegCommand {
   WString separator;
   bool dataGiven = false;
   WString data;
-  bool force = false;     // /f, and export's /y
+  bool force = false;    // /f, and export's /y
   bool recurse = false;  // query /s
   WString fileName;      // export and import
   std::string helpVerb;  // "orvreg VERB /?": the verb; empty for the general usage

@@ -127,8 +127,8 @@ bool putKey(RegTextWriter& out, HKEY key, const WString& fullName, std::string* 
     DWORD nameLength = static_cast<DWORD>(name.size());
     DWORD size = static_cast<DWORD>(data.size());
     DWORD type = REG_NONE;
-    const LONG status = RegEnumValueW(key, index, &name[0], &nameLength, nullptr, &type,
-                                      reinterpret_cast<BYTE*>(&data[0]), &size);
+    const LONG status =
+        RegEnumValueW(key, index, &name[0], &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size);
     if (status == ERROR_NO_MORE_ITEMS) break;
     if (status == ERROR_MORE_DATA) {  // changed since it was measured
       if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
@@ -210,7 +210,8 @@ bool exportRegFile(const RegCommand& command, const WString& fileName, std::stri
     written = false;
   }
   CloseHandle(file);
-  if (written && !MoveFileExW(temporary.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (written &&
+      !MoveFileExW(temporary.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     *reason = "Unable to write to the file " + toUtf8(fileName);
     written = false;
   }

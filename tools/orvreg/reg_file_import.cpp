@@ -174,9 +174,12 @@ bool parseQuoted(const WString& text, size_t& at, WString* out) {
     }
     if (c == '\\' && at + 1 < text.size()) {
       c = text[++at];
-      if (c == 'n') c = '\n';
-      else if (c == 'r') c = '\r';
-      else if (c == '0') c = 0;
+      if (c == 'n')
+        c = '\n';
+      else if (c == 'r')
+        c = '\r';
+      else if (c == '0')
+        c = 0;
     }
     *out += c;
   }
@@ -316,8 +319,10 @@ class RegImporter {
       *bytes += static_cast<char>(hexValue(rest[at]) * 16 + hexValue(rest[at + 1]));
       at += 2;
       while (at < rest.size() && isBlank(rest[at])) ++at;
-      if (at < rest.size() && rest[at] == ',') ++at;
-      else if (at < rest.size() && rest[at] != ';') return false;
+      if (at < rest.size() && rest[at] == ',')
+        ++at;
+      else if (at < rest.size() && rest[at] != ';')
+        return false;
     }
     // REGEDIT4 holds the strings of these types as ANSI bytes.
     if (regedit4_ && (*type == REG_SZ || *type == REG_EXPAND_SZ || *type == REG_MULTI_SZ) && !bytes->empty()) {
@@ -373,7 +378,8 @@ bool walk(const WString& fileName, bool apply, std::string* reason) {
     }
     std::string why;
     if (!importer.line(line, &why)) {
-      *reason = (apply ? "" : "The file is not a valid registry file: ") + why + " (line " + std::to_string(first) + ")";
+      *reason =
+          (apply ? "" : "The file is not a valid registry file: ") + why + " (line " + std::to_string(first) + ")";
       return false;
     }
   }

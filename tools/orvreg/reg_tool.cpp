@@ -116,17 +116,12 @@ int fail(const std::string& reason) {
 std::string reasonFor(LONG status, bool /*aboutValue: reg.exe says the same for both*/) {
   switch (status) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_KEY_DELETED:
-      return "The system was unable to find the specified registry key or value.";
-    case ERROR_ACCESS_DENIED:
-      return "Access is denied.";
+    case ERROR_KEY_DELETED: return "The system was unable to find the specified registry key or value.";
+    case ERROR_ACCESS_DENIED: return "Access is denied.";
     case ERROR_BAD_PATHNAME:
-    case ERROR_INVALID_PARAMETER:
-      return "Invalid key name.";
-    case ERROR_REGISTRY_CORRUPT:
-      return "The registry database is damaged.";
-    default:
-      return "The operation failed with error " + std::to_string(status) + ".";
+    case ERROR_INVALID_PARAMETER: return "Invalid key name.";
+    case ERROR_REGISTRY_CORRUPT: return "The registry database is damaged.";
+    default: return "The operation failed with error " + std::to_string(status) + ".";
   }
 }
 
@@ -163,8 +158,8 @@ LONG readValue(HKEY key, const WString& name, Value* value) {
   value->name = name;
   value->data.assign(size, '\0');
   if (status == ERROR_SUCCESS) {
-    status = RegQueryValueExW(key, name.c_str(), nullptr, &value->type,
-                              reinterpret_cast<BYTE*>(value->data.data()), &size);
+    status =
+        RegQueryValueExW(key, name.c_str(), nullptr, &value->type, reinterpret_cast<BYTE*>(value->data.data()), &size);
     value->data.resize(size);
   }
   return status;
@@ -395,18 +390,12 @@ int importFromFile(const RegCommand& command) {
 
 int runRegCommand(const RegCommand& command) {
   switch (command.verb) {
-    case Verb::kAdd:
-      return add(command);
-    case Verb::kQuery:
-      return query(command);
-    case Verb::kDelete:
-      return remove(command);
-    case Verb::kExport:
-      return exportToFile(command);
-    case Verb::kImport:
-      return importFromFile(command);
-    case Verb::kHelp:
-      break;
+    case Verb::kAdd: return add(command);
+    case Verb::kQuery: return query(command);
+    case Verb::kDelete: return remove(command);
+    case Verb::kExport: return exportToFile(command);
+    case Verb::kImport: return importFromFile(command);
+    case Verb::kHelp: break;
   }
   printUsage(command.helpVerb);
   return 0;

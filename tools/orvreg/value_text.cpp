@@ -29,7 +29,7 @@ const TypeName kTypes[] = {
 };
 
 const DWORD kWritableTypes[] = {REG_SZ,    REG_EXPAND_SZ, REG_MULTI_SZ,         REG_DWORD,
-                                 REG_QWORD, REG_BINARY,    REG_DWORD_BIG_ENDIAN, REG_NONE};
+                                REG_QWORD, REG_BINARY,    REG_DWORD_BIG_ENDIAN, REG_NONE};
 
 int hexDigit(WCHAR c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -167,9 +167,7 @@ bool encodeData(DWORD type, const WString& data, const WString& separator, std::
       bytes->append(2, '\0');
       return true;
     }
-    default:
-      *reason = "Unsupported registry data type";
-      return false;
+    default: *reason = "Unsupported registry data type"; return false;
   }
 }
 
@@ -207,8 +205,7 @@ std::string formatData(DWORD type, const std::string& bytes) {
         return text;
       }
       return hexBytes(bytes);
-    default:
-      return hexBytes(bytes);
+    default: return hexBytes(bytes);
   }
 }
 

@@ -12,11 +12,10 @@
 // counts the terminator; a zero output size asks for the size needed; invalid
 // input with the strict flag fails with ERROR_NO_UNICODE_TRANSLATION and is
 // otherwise replaced by U+FFFD.
-int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
-                        LPWSTR lpWideCharStr, int cchWideChar);
-int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int cchWideChar,
-                        LPSTR lpMultiByteStr, int cbMultiByte, LPCCH lpDefaultChar,
-                        LPBOOL lpUsedDefaultChar);
+int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,
+                        int cchWideChar);
+int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
+                        int cbMultiByte, LPCCH lpDefaultChar, LPBOOL lpUsedDefaultChar);
 
 // C runtime wide helpers over WCHAR (the C library's own take wchar_t).
 size_t wcslen(const WCHAR* s);

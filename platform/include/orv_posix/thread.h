@@ -6,8 +6,8 @@
 
 // _beginthreadex: the thread runs at once (initflag 0); the result is a
 // handle for WaitForSingleObject and CloseHandle, or 0 on failure.
-uintptr_t _beginthreadex(void* security, unsigned stack_size, unsigned(__stdcall* start_address)(void*),
-                         void* arglist, unsigned initflag, unsigned* thrdaddr);
+uintptr_t _beginthreadex(void* security, unsigned stack_size, unsigned(__stdcall* start_address)(void*), void* arglist,
+                         unsigned initflag, unsigned* thrdaddr);
 
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
 BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);

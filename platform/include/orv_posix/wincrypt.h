@@ -228,6 +228,6 @@ BOOL CertFreeCertificateContext(PCCERT_CONTEXT pCertContext);
 // stopped, with its error in TrustStatus. RequestedUsage is not checked;
 // revocation is never checked.
 BOOL CertGetCertificateChain(HCERTCHAINENGINE hChainEngine, PCCERT_CONTEXT pCertContext, LPFILETIME pTime,
-                             HCERTSTORE hAdditionalStore, PCERT_CHAIN_PARA pChainPara, DWORD dwFlags,
-                             void* pvReserved, PCCERT_CHAIN_CONTEXT* ppChainContext);
+                             HCERTSTORE hAdditionalStore, PCERT_CHAIN_PARA pChainPara, DWORD dwFlags, void* pvReserved,
+                             PCCERT_CHAIN_CONTEXT* ppChainContext);
 void CertFreeCertificateChain(PCCERT_CHAIN_CONTEXT pChainContext);

@@ -24,8 +24,10 @@ struct GUID {
   BYTE Data4[8];
 };
 
-#define WINTRUST_ACTION_GENERIC_VERIFY_V2 \
-  { 0x00AAC56B, 0xCD44, 0x11D0, { 0x8C, 0xC2, 0x00, 0xC0, 0x4F, 0xC2, 0x95, 0xEE } }
+#define WINTRUST_ACTION_GENERIC_VERIFY_V2                                          \
+  {                                                                                \
+    0x00AAC56B, 0xCD44, 0x11D0, { 0x8C, 0xC2, 0x00, 0xC0, 0x4F, 0xC2, 0x95, 0xEE } \
+  }
 
 #define WTD_UI_ALL 1u
 #define WTD_UI_NONE 2u

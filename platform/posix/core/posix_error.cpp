@@ -20,44 +20,28 @@ bool folderExists(const std::string& path) {
 
 DWORD win32ErrorFromErrno(int error, const std::string& path) {
   switch (error) {
-    case 0:
-      return ERROR_SUCCESS;
-    case ENOENT:
-      return (!path.empty() && !folderExists(path)) ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
-    case ENOTDIR:
-      return ERROR_PATH_NOT_FOUND;
+    case 0: return ERROR_SUCCESS;
+    case ENOENT: return (!path.empty() && !folderExists(path)) ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
-    case ETXTBSY:
-      return ERROR_ACCESS_DENIED;
-    case EEXIST:
-      return ERROR_ALREADY_EXISTS;
-    case ENOTEMPTY:
-      return ERROR_DIR_NOT_EMPTY;
-    case ENAMETOOLONG:
-      return ERROR_FILENAME_EXCED_RANGE;
+    case ETXTBSY: return ERROR_ACCESS_DENIED;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
     case EMFILE:
-    case ENFILE:
-      return ERROR_TOO_MANY_OPEN_FILES;
+    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
     case ENOSPC:
-    case EDQUOT:
-      return ERROR_DISK_FULL;
-    case ENOMEM:
-      return ERROR_NOT_ENOUGH_MEMORY;
-    case EBADF:
-      return ERROR_INVALID_HANDLE;
-    case EINVAL:
-      return ERROR_INVALID_PARAMETER;
-    case EXDEV:
-      return ERROR_NOT_SAME_DEVICE;
-    case EBUSY:
-      return ERROR_SHARING_VIOLATION;
-    case ELOOP:
-      return ERROR_BAD_PATHNAME;
-    default:
-      return ERROR_ACCESS_DENIED;
+    case EDQUOT: return ERROR_DISK_FULL;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF: return ERROR_INVALID_HANDLE;
+    case EINVAL: return ERROR_INVALID_PARAMETER;
+    case EXDEV: return ERROR_NOT_SAME_DEVICE;
+    case EBUSY: return ERROR_SHARING_VIOLATION;
+    case ELOOP: return ERROR_BAD_PATHNAME;
+    default: return ERROR_ACCESS_DENIED;
   }
 }
 

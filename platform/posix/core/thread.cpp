@@ -19,8 +19,7 @@ class ThreadObject : public orv_posix::KernelObject {
       ended_.wait(guard, finished);
       return WAIT_OBJECT_0;
     }
-    return ended_.wait_for(guard, std::chrono::milliseconds(milliseconds), finished) ? WAIT_OBJECT_0
-                                                                                       : WAIT_TIMEOUT;
+    return ended_.wait_for(guard, std::chrono::milliseconds(milliseconds), finished) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
   }
 
   void finish(DWORD exitCode) {
@@ -47,8 +46,8 @@ class ThreadObject : public orv_posix::KernelObject {
 
 }  // namespace
 
-uintptr_t _beginthreadex(void*, unsigned, unsigned(__stdcall* start_address)(void*), void* arglist,
-                         unsigned, unsigned* thrdaddr) {
+uintptr_t _beginthreadex(void*, unsigned, unsigned(__stdcall* start_address)(void*), void* arglist, unsigned,
+                         unsigned* thrdaddr) {
   if (start_address == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;

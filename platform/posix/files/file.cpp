@@ -82,14 +82,9 @@ int accessFlags(DWORD access) {
 int openWithDisposition(const std::string& path, int flags, DWORD disposition, bool& existed) {
   existed = false;
   switch (disposition) {
-    case CREATE_NEW:
-      return ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
-    case OPEN_EXISTING:
-      existed = true;
-      return ::open(path.c_str(), flags);
-    case TRUNCATE_EXISTING:
-      existed = true;
-      return ::open(path.c_str(), flags | O_TRUNC);
+    case CREATE_NEW: return ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    case OPEN_EXISTING: existed = true; return ::open(path.c_str(), flags);
+    case TRUNCATE_EXISTING: existed = true; return ::open(path.c_str(), flags | O_TRUNC);
     case OPEN_ALWAYS:
     case CREATE_ALWAYS:
       for (int attempt = 0; attempt < 100; ++attempt) {
@@ -103,9 +98,7 @@ int openWithDisposition(const std::string& path, int flags, DWORD disposition, b
         if (fd >= 0 || errno != EEXIST) return fd;
       }
       return -1;  // errno is EEXIST: another process keeps creating and deleting it
-    default:
-      errno = EINVAL;
-      return -1;
+    default: errno = EINVAL; return -1;
   }
 }
 
@@ -242,10 +235,11 @@ DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveH
     return INVALID_SET_FILE_POINTER;
   }
   // Without the high part the distance is a signed 32-bit value.
-  const int64_t distance = lpDistanceToMoveHigh == nullptr
-                               ? static_cast<int64_t>(lDistanceToMove)
-                               : static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh)) << 32) |
-                                                      static_cast<uint32_t>(lDistanceToMove));
+  const int64_t distance =
+      lpDistanceToMoveHigh == nullptr
+          ? static_cast<int64_t>(lDistanceToMove)
+          : static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh)) << 32) |
+                                 static_cast<uint32_t>(lDistanceToMove));
   const off_t target = ::lseek(file->fd(), static_cast<off_t>(distance), kWhence[dwMoveMethod]);
   if (target < 0) {
     SetLastError(errno == EINVAL ? ERROR_NEGATIVE_SEEK : win32ErrorFromErrno(errno));
@@ -278,7 +272,8 @@ BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlag
     if (S_ISDIR(target.st_mode) || S_ISDIR(source.st_mode)) return failWith(ERROR_ACCESS_DENIED);
   }
   const bool writeThrough = (dwFlags & MOVEFILE_WRITE_THROUGH) != 0;
-  if (writeThrough && S_ISREG(source.st_mode) && !syncPath(from, O_RDONLY)) return failWith(win32ErrorFromErrno(errno, from));
+  if (writeThrough && S_ISREG(source.st_mode) && !syncPath(from, O_RDONLY))
+    return failWith(win32ErrorFromErrno(errno, from));
   const int result = (dwFlags & MOVEFILE_REPLACE_EXISTING) != 0
                          ? ::rename(from.c_str(), to.c_str())
                          : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);

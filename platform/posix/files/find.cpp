@@ -23,9 +23,7 @@ using orv_posix::win32ErrorFromErrno;
 constexpr WCHAR kAnyRun = u'*';
 constexpr WCHAR kAnyUnit = u'?';
 
-bool hasWildcards(const std::u16string& text) {
-  return text.find_first_of(u"*?") != std::u16string::npos;
-}
+bool hasWildcards(const std::u16string& text) { return text.find_first_of(u"*?") != std::u16string::npos; }
 
 // '*' takes any run, '?' one unit. Greedy with one backtrack point, so the
 // cost stays linear in the pattern times the name.
@@ -62,7 +60,8 @@ DWORD attributesOf(const struct stat& target, bool isLink, const std::string& na
 // 100-nanosecond intervals since 1601-01-01, as FILETIME counts.
 FILETIME fileTimeOf(const struct timespec& when) {
   constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
-  const uint64_t ticks = static_cast<uint64_t>((when.tv_sec + kSecondsFrom1601To1970) * 10000000LL + when.tv_nsec / 100);
+  const uint64_t ticks =
+      static_cast<uint64_t>((when.tv_sec + kSecondsFrom1601To1970) * 10000000LL + when.tv_nsec / 100);
   return FILETIME{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
 }
 

@@ -185,8 +185,8 @@ BOOL AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges, PTOKEN
   }
 
   if (PreviousState != nullptr) {
-    const DWORD needed = static_cast<DWORD>(offsetof(TOKEN_PRIVILEGES, Privileges) +
-                                            changes.size() * sizeof(LUID_AND_ATTRIBUTES));
+    const DWORD needed =
+        static_cast<DWORD>(offsetof(TOKEN_PRIVILEGES, Privileges) + changes.size() * sizeof(LUID_AND_ATTRIBUTES));
     *ReturnLength = needed;
     if (BufferLength < needed) return fail(ERROR_INSUFFICIENT_BUFFER);
     PreviousState->PrivilegeCount = static_cast<DWORD>(changes.size());

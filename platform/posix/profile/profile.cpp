@@ -211,7 +211,8 @@ BOOL WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWSTR lp
       return editProfile(lpFileName, false, [&](ProfileDocument& document) { return document.removeSection(section); });
     const ProfileText key(lpKeyName);
     if (lpString == nullptr)
-      return editProfile(lpFileName, false, [&](ProfileDocument& document) { return document.removeKey(section, key); });
+      return editProfile(lpFileName, false,
+                         [&](ProfileDocument& document) { return document.removeKey(section, key); });
     const ProfileText value(lpString);
     if (breaksLine(section) || !isWritableEntry(key, value)) return refuse(ERROR_INVALID_PARAMETER);
     return editProfile(lpFileName, true,

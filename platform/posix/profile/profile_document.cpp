@@ -48,7 +48,8 @@ ProfileDocument::ProfileDocument(const std::string& bytes) {
   // A line ends at CR LF, LF or a lone CR. In UTF-16 a stray last byte stays
   // with the last line, so that it is written back as it was.
   const size_t width = unitWidth();
-  const size_t lineFeeds = static_cast<size_t>(std::count(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end(), '\n'));
+  const size_t lineFeeds =
+      static_cast<size_t>(std::count(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end(), '\n'));
   lines_.reserve(std::min(lineFeeds + 1, kMaxProfileLines));
   while (at < bytes.size()) {
     size_t end = at;
@@ -87,12 +88,9 @@ std::string ProfileDocument::bytes() const {
 WCHAR ProfileDocument::unitAt(const std::string& bytes, size_t at) const {
   const auto byte = [&](size_t i) { return static_cast<WCHAR>(static_cast<unsigned char>(bytes[i])); };
   switch (encoding_) {
-    case Encoding::kUtf16Le:
-      return static_cast<WCHAR>(byte(at) | (byte(at + 1) << 8));
-    case Encoding::kUtf16Be:
-      return static_cast<WCHAR>((byte(at) << 8) | byte(at + 1));
-    default:
-      return byte(at);
+    case Encoding::kUtf16Le: return static_cast<WCHAR>(byte(at) | (byte(at + 1) << 8));
+    case Encoding::kUtf16Be: return static_cast<WCHAR>((byte(at) << 8) | byte(at + 1));
+    default: return byte(at);
   }
 }
 
@@ -308,7 +306,8 @@ bool ProfileDocument::removeSection(const ProfileText& section) {
   if (!findSection(section, span)) return false;
   const size_t first = span.header == kNoLine ? span.begin : span.header;
   if (first == span.end) return false;
-  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(first), lines_.begin() + static_cast<std::ptrdiff_t>(span.end));
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(first),
+               lines_.begin() + static_cast<std::ptrdiff_t>(span.end));
   return true;
 }
 
@@ -324,7 +323,8 @@ bool ProfileDocument::replaceSection(const ProfileText& section, const ProfilePa
   }
   const size_t end = endOfContent(span);
   if (end == span.begin && texts.empty()) return false;
-  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(span.begin), lines_.begin() + static_cast<std::ptrdiff_t>(end));
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(span.begin),
+               lines_.begin() + static_cast<std::ptrdiff_t>(end));
   insertLines(span.begin, texts);
   return true;
 }

@@ -69,7 +69,7 @@ class ProfileDocument {
   enum class LineEnd : uint8_t { kNone, kCr, kLf, kCrLf };
 
   struct Line {
-    std::string raw;  // the line's bytes in the file's encoding, line end excluded
+    std::string raw;               // the line's bytes in the file's encoding, line end excluded
     LineEnd end = LineEnd::kNone;  // kNone only for a last line without one
     Kind kind = Kind::kBlank;
     ProfileText name;  // section name or key, trimmed

@@ -18,9 +18,7 @@ constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
 constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
 
-std::u16string_view nameOf(LPCWSTR name) {
-  return name == nullptr ? std::u16string_view() : std::u16string_view(name);
-}
+std::u16string_view nameOf(LPCWSTR name) { return name == nullptr ? std::u16string_view() : std::u16string_view(name); }
 
 // Backslash-separated; empty components are skipped, as Windows does, but a
 // leading backslash is a bad path except below HKEY_CLASSES_ROOT.
@@ -207,8 +205,8 @@ LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
   return handle.hive->deleteValue(handle.key, nameOf(lpValueName));
 }
 
-LSTATUS RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
-                      LPWSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
+LSTATUS RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved, LPWSTR lpClass,
+                      LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
   if (lpReserved != nullptr || lpName == nullptr || lpcchName == nullptr) return ERROR_INVALID_PARAMETER;
   RegistryKeyHandle handle;
   LONG status = handleWithRight(hKey, KEY_ENUMERATE_SUB_KEYS, &handle);
@@ -269,8 +267,7 @@ LSTATUS RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD 
   return ERROR_SUCCESS;
 }
 
-LSTATUS RegQueryMultipleValuesW(HKEY hKey, PVALENTW val_list, DWORD num_vals, LPWSTR lpValueBuf,
-                                LPDWORD ldwTotsize) {
+LSTATUS RegQueryMultipleValuesW(HKEY hKey, PVALENTW val_list, DWORD num_vals, LPWSTR lpValueBuf, LPDWORD ldwTotsize) {
   if (ldwTotsize == nullptr || (val_list == nullptr && num_vals != 0)) return ERROR_INVALID_PARAMETER;
   RegistryKeyHandle handle;
   LONG status = handleWithRight(hKey, KEY_QUERY_VALUE, &handle);

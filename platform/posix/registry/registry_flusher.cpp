@@ -33,8 +33,7 @@ RegistryFlusher& RegistryFlusher::instance() {
   // meet a destroyed object.
   static RegistryFlusher* const flusher = [] {
     auto* made = new RegistryFlusher();
-    pthread_atfork([] { instance().forkPrepare(); }, [] { instance().forkParent(); },
-                   [] { instance().forkChild(); });
+    pthread_atfork([] { instance().forkPrepare(); }, [] { instance().forkParent(); }, [] { instance().forkChild(); });
     std::atexit([] { instance().flushAll(); });
     return made;
   }();

@@ -120,7 +120,7 @@ LONG checkPages(sqlite3* db) {
   sqlite3_finalize(statement);
   if (whole) return ERROR_SUCCESS;
   return result == SQLITE_ROW || registryStatusOf(result) == ERROR_SUCCESS ? ERROR_REGISTRY_CORRUPT
-                                                                             : registryStatusOf(result);
+                                                                           : registryStatusOf(result);
 }
 
 // Brings an older format up to date in one transaction.
@@ -250,8 +250,7 @@ LONG RegistryHive::readStamp(unsigned char* stamp, size_t* size) {
     std::atomic_thread_fence(std::memory_order_acquire);
     std::memcpy(stamp, shmView_, kWalIndexHeaderSize);
     *size = kWalIndexHeaderSize;
-  } else if (shmFd_ >= 0 &&
-             pread(shmFd_, stamp, kWalIndexHeaderSize, 0) == static_cast<ssize_t>(kWalIndexHeaderSize)) {
+  } else if (shmFd_ >= 0 && pread(shmFd_, stamp, kWalIndexHeaderSize, 0) == static_cast<ssize_t>(kWalIndexHeaderSize)) {
     *size = kWalIndexHeaderSize;
   }
   return ERROR_SUCCESS;

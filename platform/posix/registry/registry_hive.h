@@ -102,8 +102,7 @@ class RegistryHive {
     return status == ERROR_SUCCESS ? use(*value) : status;
   }
   // Several values read in one transaction; a missing one fails the call.
-  LONG readValues(RegistryKeyId key, const std::vector<std::u16string_view>& names,
-                  std::vector<RegistryValue>* values);
+  LONG readValues(RegistryKeyId key, const std::vector<std::u16string_view>& names, std::vector<RegistryValue>* values);
   // Enumeration, in constant time per index when `cursor` follows on.
   LONG subKeyAt(RegistryKeyId key, DWORD index, RegistryEnumCursor* cursor, RegistryEntry* entry);
   LONG valueAt(RegistryKeyId key, DWORD index, bool withData, RegistryEnumCursor* cursor, RegistryEntry* entry);
@@ -167,8 +166,8 @@ class RegistryHive {
   State state_ = State::kClosed;
   sqlite3* db_ = nullptr;
   RegistryStatements* statements_ = nullptr;
-  int counterFd_ = -1;  // closed only after the connection: closing it would drop SQLite's locks
-  int shmFd_ = -1;      // the same, for the -shm file
+  int counterFd_ = -1;                      // closed only after the connection: closing it would drop SQLite's locks
+  int shmFd_ = -1;                          // the same, for the -shm file
   const unsigned char* shmView_ = nullptr;  // its first bytes, mapped
   bool readOnly_ = false;
   bool walMode_ = false;

@@ -12,8 +12,9 @@ namespace {
 constexpr RegistryKeyId kFileRoot = 1;
 constexpr off_t kJournalModeOffset = 18;  // in the SQLite database header: 1 rollback, 2 write-ahead log
 
-#define ORV_SUBTREE_OF(schema, root)                                                                    \
-  "WITH RECURSIVE tree(id) AS (SELECT " root " UNION SELECT k.id FROM " schema ".keys k JOIN tree ON " \
+#define ORV_SUBTREE_OF(schema, root)                                           \
+  "WITH RECURSIVE tree(id) AS (SELECT " root " UNION SELECT k.id FROM " schema \
+  ".keys k JOIN tree ON "                                                      \
   "k.parent = tree.id) "
 
 LONG execute(sqlite3* db, const char* sql, RegistryKeyId first = 0, RegistryKeyId second = 0) {
@@ -158,10 +159,11 @@ LONG RegistryHive::restoreKey(RegistryKeyId key, const std::string& file) {
       // The saved keys get fresh ids above every id this hive has used.
       int64_t offset = 0;
       sqlite3_stmt* statement = nullptr;
-      int step = sqlite3_prepare_v2(db_,
-                                    "SELECT max(coalesce((SELECT seq FROM main.sqlite_sequence WHERE name = 'keys'), 0),"
-                                    " coalesce((SELECT max(id) FROM main.keys), 0))",
-                                    -1, &statement, nullptr);
+      int step =
+          sqlite3_prepare_v2(db_,
+                             "SELECT max(coalesce((SELECT seq FROM main.sqlite_sequence WHERE name = 'keys'), 0),"
+                             " coalesce((SELECT max(id) FROM main.keys), 0))",
+                             -1, &statement, nullptr);
       if (step == SQLITE_OK) step = sqlite3_step(statement);
       if (step == SQLITE_ROW) offset = sqlite3_column_int64(statement, 0);
       sqlite3_finalize(statement);
@@ -171,13 +173,13 @@ LONG RegistryHive::restoreKey(RegistryKeyId key, const std::string& file) {
           {ORV_SUBTREE_OF("saved", "1") "INSERT INTO main.keys(id, parent, name, fold, written) "
                                         "SELECT id + ?2, CASE WHEN parent = 1 THEN ?1 ELSE parent + ?2 END, name, "
                                         "registry_fold(name), written FROM saved.keys WHERE id IN tree AND id <> 1",
-           ORV_SUBTREE_OF("saved", "1") "INSERT INTO main.vals(key, name, fold, type, data) "
-                                        "SELECT CASE WHEN key = 1 THEN ?1 ELSE key + ?2 END, name, registry_fold(name), "
-                                        "type, data FROM saved.vals WHERE key IN tree ORDER BY seq"},
+           ORV_SUBTREE_OF("saved",
+                          "1") "INSERT INTO main.vals(key, name, fold, type, data) "
+                               "SELECT CASE WHEN key = 1 THEN ?1 ELSE key + ?2 END, name, registry_fold(name), "
+                               "type, data FROM saved.vals WHERE key IN tree ORDER BY seq"},
           key, offset);
       if (result != ERROR_SUCCESS) return result;
-      return execute(db_, "UPDATE main.keys SET written = ?2 WHERE id = ?1", key,
-                     static_cast<int64_t>(registryNow()));
+      return execute(db_, "UPDATE main.keys SET written = ?2 WHERE id = ?1", key, static_cast<int64_t>(registryNow()));
     }());
   }
   execute(db_, "DETACH DATABASE saved");

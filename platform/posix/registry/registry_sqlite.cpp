@@ -15,10 +15,10 @@ namespace orv_posix {
 
 // The shape of format 1; format 2 adds the index that lists a key's values
 // in creation order.
-#define ORV_REGISTRY_TABLES                                                                                   \
-  "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL, name BLOB NOT NULL,"     \
-  " fold BLOB NOT NULL, written INTEGER NOT NULL, UNIQUE(parent, fold));"                                     \
-  "CREATE TABLE vals(seq INTEGER PRIMARY KEY AUTOINCREMENT, key INTEGER NOT NULL, name BLOB NOT NULL,"        \
+#define ORV_REGISTRY_TABLES                                                                              \
+  "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL, name BLOB NOT NULL," \
+  " fold BLOB NOT NULL, written INTEGER NOT NULL, UNIQUE(parent, fold));"                                \
+  "CREATE TABLE vals(seq INTEGER PRIMARY KEY AUTOINCREMENT, key INTEGER NOT NULL, name BLOB NOT NULL,"   \
   " fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE(key, fold));"
 #define ORV_REGISTRY_ORDER_INDEX "CREATE INDEX vals_order ON vals(key, seq);"
 
@@ -29,8 +29,7 @@ const char kRegistrySchema[] =
     "INSERT INTO keys(id, parent, name, fold, written) VALUES"
     " (1, -1, x'', x'', 0), (2, -2, x'', x'', 0), (3, -3, x'', x'', 0), (4, -4, x'', x'', 0);";
 
-const char kRegistryUpgradeToVersion2[] =
-    ORV_REGISTRY_ORDER_INDEX
+const char kRegistryUpgradeToVersion2[] = ORV_REGISTRY_ORDER_INDEX
     "UPDATE OR IGNORE keys SET fold = registry_fold(name) WHERE id > 4;"
     "UPDATE OR IGNORE vals SET fold = registry_fold(name);"
     "PRAGMA user_version = 2;";
@@ -148,15 +147,14 @@ RegistryStatements::RegistryStatements(sqlite3* db) {
   // previous row for the next one. Names-only asks leave the data unread
   // (length() of a blob reads only its header).
   childAt = prepare(db, "SELECT name, written, fold FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
-  childAfter = prepare(db,
-                       "SELECT name, written, fold FROM keys WHERE parent = ?1 AND fold > ?2 ORDER BY fold LIMIT 1");
+  childAfter =
+      prepare(db, "SELECT name, written, fold FROM keys WHERE parent = ?1 AND fold > ?2 ORDER BY fold LIMIT 1");
   valueAt = prepare(db, "SELECT name, type, data, seq FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2");
-  valueAfter =
-      prepare(db, "SELECT name, type, data, seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1");
+  valueAfter = prepare(db, "SELECT name, type, data, seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1");
   valueNameAt =
       prepare(db, "SELECT name, type, length(data), seq FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2");
-  valueNameAfter = prepare(
-      db, "SELECT name, type, length(data), seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1");
+  valueNameAfter =
+      prepare(db, "SELECT name, type, length(data), seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1");
   childInfo = prepare(db, "SELECT count(*), coalesce(max(length(name)), 0) FROM keys WHERE parent = ?1");
   valueInfo = prepare(db,
                       "SELECT count(*), coalesce(max(length(name)), 0), coalesce(max(length(data)), 0) "
@@ -168,9 +166,10 @@ RegistryStatements::RegistryStatements(sqlite3* db) {
 
 RegistryStatements::~RegistryStatements() {
   for (sqlite3_stmt* statement :
-       {begin, beginImmediate, commit, rollback, keyWritten, child, insertKey, touchKey, parentOf, hasChildren,
-        value, setValue, deleteValue, childAt, childAfter, valueAt, valueAfter, valueNameAt, valueNameAfter,
-        childInfo, valueInfo, deleteTreeValues, deleteTreeKeys, deleteSubtreeKeys}) {
+       {begin,          beginImmediate, commit,     rollback,         keyWritten,     child,
+        insertKey,      touchKey,       parentOf,   hasChildren,      value,          setValue,
+        deleteValue,    childAt,        childAfter, valueAt,          valueAfter,     valueNameAt,
+        valueNameAfter, childInfo,      valueInfo,  deleteTreeValues, deleteTreeKeys, deleteSubtreeKeys}) {
     sqlite3_finalize(statement);
   }
 }
@@ -223,8 +222,7 @@ LONG registryStatusOf(int sqliteResult) {
   switch (sqliteResult & 0xFF) {
     case SQLITE_OK:
     case SQLITE_ROW:
-    case SQLITE_DONE:
-      return ERROR_SUCCESS;
+    case SQLITE_DONE: return ERROR_SUCCESS;
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
     case SQLITE_FORMAT:
@@ -239,15 +237,11 @@ LONG registryStatusOf(int sqliteResult) {
     case SQLITE_CANTOPEN:  // the journal cannot be created beside the hive
       return ERROR_ACCESS_DENIED;
     case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-      return ERROR_BUSY;
+    case SQLITE_LOCKED: return ERROR_BUSY;
     case SQLITE_NOMEM:
-    case SQLITE_TOOBIG:
-      return ERROR_NOT_ENOUGH_MEMORY;
-    case SQLITE_FULL:
-      return ERROR_DISK_FULL;
-    default:
-      return ERROR_REGISTRY_IO_FAILED;
+    case SQLITE_TOOBIG: return ERROR_NOT_ENOUGH_MEMORY;
+    case SQLITE_FULL: return ERROR_DISK_FULL;
+    default: return ERROR_REGISTRY_IO_FAILED;
   }
 }
 
@@ -279,17 +273,13 @@ uint64_t registryNow() {
 LONG registryStatusOfErrno(int error) {
   switch (error) {
     case ENOENT:
-    case ENOTDIR:
-      return ERROR_PATH_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EROFS:
-      return ERROR_ACCESS_DENIED;
+    case EROFS: return ERROR_ACCESS_DENIED;
     case ENOSPC:
-    case EDQUOT:
-      return ERROR_DISK_FULL;
-    default:
-      return ERROR_REGISTRY_IO_FAILED;
+    case EDQUOT: return ERROR_DISK_FULL;
+    default: return ERROR_REGISTRY_IO_FAILED;
   }
 }
 
@@ -326,15 +316,14 @@ void registryConfigure(sqlite3* db) {
 }
 
 LONG registryCheckSchema(sqlite3* db, const char* schema) {
-  static const std::vector<std::string>* const kShapes = new std::vector<std::string>{
-      schemaShape(nullptr, "main", ORV_REGISTRY_TABLES),
-      schemaShape(nullptr, "main", ORV_REGISTRY_TABLES ORV_REGISTRY_ORDER_INDEX)};
+  static const std::vector<std::string>* const kShapes =
+      new std::vector<std::string>{schemaShape(nullptr, "main", ORV_REGISTRY_TABLES),
+                                   schemaShape(nullptr, "main", ORV_REGISTRY_TABLES ORV_REGISTRY_ORDER_INDEX)};
   const std::string shape = schemaShape(db, schema, nullptr);
   if (shape.empty() || (shape != (*kShapes)[0] && shape != (*kShapes)[1])) return ERROR_REGISTRY_CORRUPT;
   int64_t application = 0;
   int64_t format = 0;
-  if (!pragmaNumber(db, schema, "application_id", &application) ||
-      !pragmaNumber(db, schema, "user_version", &format)) {
+  if (!pragmaNumber(db, schema, "application_id", &application) || !pragmaNumber(db, schema, "user_version", &format)) {
     return ERROR_REGISTRY_CORRUPT;
   }
   const bool indexed = shape == (*kShapes)[1];

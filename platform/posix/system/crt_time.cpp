@@ -36,8 +36,8 @@ WCHAR* _wctime64(const __time64_t* timer) {
   if (localtime_r(&seconds, &local) == nullptr) return nullptr;
   char narrow[32];
   const int length = std::snprintf(narrow, sizeof(narrow), "%s %s %02d %02d:%02d:%02d %04d\n", kDays[local.tm_wday % 7],
-                                   kMonths[local.tm_mon % 12], local.tm_mday, local.tm_hour, local.tm_min,
-                                   local.tm_sec, local.tm_year + 1900);
+                                   kMonths[local.tm_mon % 12], local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                                   local.tm_year + 1900);
   if (length != 25) return nullptr;
   for (int i = 0; i <= length; ++i) text[i] = static_cast<WCHAR>(narrow[i]);
   return text;

@@ -106,9 +106,8 @@ void GetNativeSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
   // Windows reserves address space in 64 KiB units and keeps the first 64 KiB unmapped.
   lpSystemInfo->dwAllocationGranularity = 65536u;
   lpSystemInfo->lpMinimumApplicationAddress = reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(0x10000u));
-  lpSystemInfo->lpMaximumApplicationAddress =
-      reinterpret_cast<LPVOID>(sizeof(void*) == 8 ? static_cast<ULONG_PTR>(0x7FFFFFFEFFFFull)
-                                                  : static_cast<ULONG_PTR>(0x7FFEFFFFu));
+  lpSystemInfo->lpMaximumApplicationAddress = reinterpret_cast<LPVOID>(
+      sizeof(void*) == 8 ? static_cast<ULONG_PTR>(0x7FFFFFFEFFFFull) : static_cast<ULONG_PTR>(0x7FFEFFFFu));
 
   const long processors = sysconf(_SC_NPROCESSORS_ONLN);
   const DWORD count = processors > 0 ? static_cast<DWORD>(processors) : 1u;

@@ -62,8 +62,7 @@ void putText(Output& out, const Conversion& spec, const Char* text) {
   if (spec.leftAlign) pad(out, spec, length, u' ');
 }
 
-void putNumber(Output& out, const Conversion& spec, uint32_t magnitude, bool negative, unsigned base,
-               bool upper) {
+void putNumber(Output& out, const Conversion& spec, uint32_t magnitude, bool negative, unsigned base, bool upper) {
   const char* digitsOf = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   WCHAR digits[16];
   size_t count = 0;
@@ -100,29 +99,35 @@ int wvsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, va_list arglist) {
     ++p;
     Conversion spec;
     for (;; ++p) {
-      if (*p == u'-') spec.leftAlign = true;
-      else if (*p == u'0') spec.zeroPad = true;
-      else if (*p == u'#') spec.alternate = true;
-      else break;
+      if (*p == u'-')
+        spec.leftAlign = true;
+      else if (*p == u'0')
+        spec.zeroPad = true;
+      else if (*p == u'#')
+        spec.alternate = true;
+      else
+        break;
     }
     spec.width = readNumber(p);
     if (*p == u'.') {
       ++p;
       spec.precision = static_cast<int>(readNumber(p));
     }
-    if (*p == u'l') ++p;  // Windows' long is 32 bits: the same as int
-    else if (*p == u'h') spec.narrow = true, ++p;
+    if (*p == u'l')
+      ++p;  // Windows' long is 32 bits: the same as int
+    else if (*p == u'h')
+      spec.narrow = true, ++p;
     const WCHAR type = *p;
     if (type == 0) break;
     ++p;
     switch (type) {
       case u's':
-        if (spec.narrow) putText(out, spec, va_arg(arglist, const char*));
-        else putText(out, spec, va_arg(arglist, const WCHAR*));
+        if (spec.narrow)
+          putText(out, spec, va_arg(arglist, const char*));
+        else
+          putText(out, spec, va_arg(arglist, const WCHAR*));
         break;
-      case u'S':
-        putText(out, spec, va_arg(arglist, const char*));
-        break;
+      case u'S': putText(out, spec, va_arg(arglist, const char*)); break;
       case u'c': {
         const WCHAR text[2] = {static_cast<WCHAR>(va_arg(arglist, int)), 0};
         putText(out, spec, text);
@@ -135,13 +140,9 @@ int wvsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, va_list arglist) {
         putNumber(out, spec, magnitude, value < 0, 10, false);
         break;
       }
-      case u'u':
-        putNumber(out, spec, va_arg(arglist, uint32_t), false, 10, false);
-        break;
+      case u'u': putNumber(out, spec, va_arg(arglist, uint32_t), false, 10, false); break;
       case u'x':
-      case u'X':
-        putNumber(out, spec, va_arg(arglist, uint32_t), false, 16, type == u'X');
-        break;
+      case u'X': putNumber(out, spec, va_arg(arglist, uint32_t), false, 16, type == u'X'); break;
       default:  // %% and unknown conversions print the character itself
         out.put(type);
         break;

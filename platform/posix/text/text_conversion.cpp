@@ -42,8 +42,8 @@ void appendUtf16(char32_t codePoint, std::u16string& out) {
 
 }  // namespace
 
-int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
-                        LPWSTR lpWideCharStr, int cchWideChar) {
+int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,
+                        int cchWideChar) {
   if (!isSupportedCodePage(CodePage) || lpMultiByteStr == nullptr || cbMultiByte == 0 || cbMultiByte < -1 ||
       cchWideChar < 0 || (cchWideChar > 0 && lpWideCharStr == nullptr)) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -54,8 +54,8 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int 
     return 0;
   }
   // -1: the text runs to its terminator, which is converted and counted too.
-  const size_t length = cbMultiByte == -1 ? std::char_traits<char>::length(lpMultiByteStr) + 1
-                                          : static_cast<size_t>(cbMultiByte);
+  const size_t length =
+      cbMultiByte == -1 ? std::char_traits<char>::length(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
   const char* next = lpMultiByteStr;
   const char* const end = lpMultiByteStr + length;
   std::u16string units;
@@ -77,9 +77,8 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int 
   return deliver(units.size(), cchWideChar, [&] { units.copy(lpWideCharStr, units.size()); });
 }
 
-int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int cchWideChar,
-                        LPSTR lpMultiByteStr, int cbMultiByte, LPCCH lpDefaultChar,
-                        LPBOOL lpUsedDefaultChar) {
+int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
+                        int cbMultiByte, LPCCH lpDefaultChar, LPBOOL lpUsedDefaultChar) {
   // CP_UTF8 takes no default character (Windows fails such calls).
   if (!isSupportedCodePage(CodePage) || lpWideCharStr == nullptr || cchWideChar == 0 || cchWideChar < -1 ||
       cbMultiByte < 0 || (cbMultiByte > 0 && lpMultiByteStr == nullptr) || lpDefaultChar != nullptr ||
@@ -91,8 +90,8 @@ int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int 
     SetLastError(ERROR_INVALID_FLAGS);
     return 0;
   }
-  const size_t length = cchWideChar == -1 ? std::char_traits<char16_t>::length(lpWideCharStr) + 1
-                                          : static_cast<size_t>(cchWideChar);
+  const size_t length =
+      cchWideChar == -1 ? std::char_traits<char16_t>::length(lpWideCharStr) + 1 : static_cast<size_t>(cchWideChar);
   std::string bytes;
   bytes.reserve(length);
   auto out = std::back_inserter(bytes);

@@ -79,8 +79,7 @@ bool sameBytes(const CRYPTOAPI_BLOB& blob, const std::vector<BYTE>& bytes) {
 
 bool matches(const CertificateRecord& record, DWORD findType, const void* findPara) {
   switch (findType) {
-    case CERT_FIND_ANY:
-      return true;
+    case CERT_FIND_ANY: return true;
     case CERT_FIND_SUBJECT_CERT: {
       const CERT_INFO* wanted = static_cast<const CERT_INFO*>(findPara);
       return sameBytes(wanted->Issuer, record.issuer) && sameBytes(wanted->SerialNumber, record.serialNumber);
@@ -89,8 +88,7 @@ bool matches(const CertificateRecord& record, DWORD findType, const void* findPa
       const std::u16string needle = lowerCase(static_cast<const WCHAR*>(findPara));
       return lowerCase(record.subjectText.c_str()).find(needle) != std::u16string::npos;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -283,8 +281,8 @@ BOOL CertAddCertificateContextToStore(HCERTSTORE hCertStore, PCCERT_CONTEXT pCer
   return TRUE;
 }
 
-PCCERT_CONTEXT CertFindCertificateInStore(HCERTSTORE hCertStore, DWORD, DWORD, DWORD dwFindType,
-                                          const void* pvFindPara, PCCERT_CONTEXT pPrevCertContext) {
+PCCERT_CONTEXT CertFindCertificateInStore(HCERTSTORE hCertStore, DWORD, DWORD, DWORD dwFindType, const void* pvFindPara,
+                                          PCCERT_CONTEXT pPrevCertContext) {
   std::shared_ptr<CertStore> store = orv_posix::lookupHandleAs<CertStore>(hCertStore);
   if (!store) return nullptr;
   if (!orv_posix::isSupportedFind(dwFindType) || (dwFindType != CERT_FIND_ANY && pvFindPara == nullptr)) {

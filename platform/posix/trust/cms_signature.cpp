@@ -42,8 +42,7 @@ IgnoredAnchors& ignoredAnchors() {
 void ignoreAnchor(const std::string& path) {
   IgnoredAnchors& ignored = ignoredAnchors();
   std::lock_guard<std::mutex> guard(ignored.lock);
-  if (std::find(ignored.paths.begin(), ignored.paths.end(), path) == ignored.paths.end())
-    ignored.paths.push_back(path);
+  if (std::find(ignored.paths.begin(), ignored.paths.end(), path) == ignored.paths.end()) ignored.paths.push_back(path);
 }
 
 bool endsWith(const std::string& text, const std::string& end) {
@@ -68,8 +67,7 @@ CmsPtr decodeSignature(const std::string& bytes, bool& pem) {
   if (!stream) return nullptr;
   const size_t start = bytes.find_first_not_of(" \t\r\n");
   pem = start != std::string::npos && bytes.compare(start, 10, "-----BEGIN") == 0;
-  return CmsPtr(pem ? PEM_read_bio_CMS(stream.get(), nullptr, nullptr, nullptr)
-                    : d2i_CMS_bio(stream.get(), nullptr));
+  return CmsPtr(pem ? PEM_read_bio_CMS(stream.get(), nullptr, nullptr, nullptr) : d2i_CMS_bio(stream.get(), nullptr));
 }
 
 bool isDetachedWithOneSigner(CMS_ContentInfo* message) {

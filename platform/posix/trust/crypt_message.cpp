@@ -83,9 +83,8 @@ BOOL deliverDword(DWORD value, void* pvData, DWORD* pcbData) {
 }  // namespace
 
 BOOL CryptQueryObject(DWORD dwObjectType, const void* pvObject, DWORD dwExpectedContentTypeFlags,
-                      DWORD dwExpectedFormatTypeFlags, DWORD, DWORD* pdwMsgAndCertEncodingType,
-                      DWORD* pdwContentType, DWORD* pdwFormatType, HCERTSTORE* phCertStore, HCRYPTMSG* phMsg,
-                      const void** ppvContext) {
+                      DWORD dwExpectedFormatTypeFlags, DWORD, DWORD* pdwMsgAndCertEncodingType, DWORD* pdwContentType,
+                      DWORD* pdwFormatType, HCERTSTORE* phCertStore, HCRYPTMSG* phMsg, const void** ppvContext) {
   orv_posix::ErrnoKeeper keepErrno;
   if (dwObjectType != CERT_QUERY_OBJECT_FILE || pvObject == nullptr || ppvContext != nullptr)
     return failWith(E_INVALIDARG);
@@ -109,7 +108,8 @@ BOOL CryptQueryObject(DWORD dwObjectType, const void* pvObject, DWORD dwExpected
     orv_posix::X509StackPtr carried(CMS_get1_certs(signature.message.get()));
     *phCertStore = orv_posix::openStoreOf(carried.get());
   }
-  if (phMsg != nullptr) *phMsg = orv_posix::registerHandle(std::make_shared<CryptMessage>(std::move(signature.message)));
+  if (phMsg != nullptr)
+    *phMsg = orv_posix::registerHandle(std::make_shared<CryptMessage>(std::move(signature.message)));
   ERR_clear_error();
   return TRUE;
 }
@@ -121,8 +121,7 @@ BOOL CryptMsgGetParam(HCRYPTMSG hCryptMsg, DWORD dwParamType, DWORD dwIndex, voi
   STACK_OF(CMS_SignerInfo)* signers = CMS_get0_SignerInfos(message->message.get());
   const int count = signers == nullptr ? 0 : sk_CMS_SignerInfo_num(signers);
   switch (dwParamType) {
-    case CMSG_SIGNER_COUNT_PARAM:
-      return deliverDword(static_cast<DWORD>(count), pvData, pcbData);
+    case CMSG_SIGNER_COUNT_PARAM: return deliverDword(static_cast<DWORD>(count), pvData, pcbData);
     case CMSG_SIGNER_CERT_INFO_PARAM: {
       if (dwIndex >= static_cast<DWORD>(count)) return failWith(CRYPT_E_INVALID_INDEX);
       std::vector<BYTE> issuer, serial;
@@ -132,8 +131,7 @@ BOOL CryptMsgGetParam(HCRYPTMSG hCryptMsg, DWORD dwParamType, DWORD dwIndex, voi
       if (!known) return failWith(CRYPT_E_NOT_FOUND);
       return deliverSignerCertInfo(issuer, serial, pvData, pcbData);
     }
-    default:
-      return failWith(CRYPT_E_INVALID_MSG_TYPE);
+    default: return failWith(CRYPT_E_INVALID_MSG_TYPE);
   }
 }
 
