@@ -19,7 +19,9 @@ set(ORV_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/orv)
 
 # orv_install_program(TARGET DESTINATION COMPONENT [EXCLUDE_FROM_ALL]): an
 # executable or module that finds the installed library from where it lies.
+# (ORV_INSTALLED_PROGRAMS lists them, for the packages' build.)
 function(orv_install_program target destination component)
+  set_property(GLOBAL APPEND PROPERTY ORV_INSTALLED_PROGRAMS ${target})
   if(NOT WIN32)
     file(RELATIVE_PATH to_lib /${destination} /${CMAKE_INSTALL_LIBDIR})
     set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${to_lib}")

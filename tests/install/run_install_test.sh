@@ -61,13 +61,8 @@ fi
 
 # The password manager installed where the example lies; its policy module signed.
 export ORV_REGISTRY_DIR="$work/registry"
-product='HKLM\Software\Halvik\Password Manager'
-"$source_dir/scripts/sign-module" "$peers/orvpwm_policy.so" "$ORV_REGISTRY_DIR/trust" >/dev/null
-"$prefix/bin/orvreg" add "$product" /v InstallPath /t REG_SZ /d "$work/example/" /f >/dev/null
-"$prefix/bin/orvreg" add "$product\\Modules" /v AppPolicy /t REG_SZ /d "$peers/orvpwm_policy.so" /f >/dev/null
-"$peers/password_manager.exe" </dev/null >/dev/null 2>&1 &
-standin=$!
-sleep 0.2
+source "$(dirname "$0")/installed_password_manager.sh"
+start_installed_password_manager "$source_dir" "$prefix/bin/orvreg" "$peers" "$work/example"
 
 reply=$("$prefix/bin/nmsend" --wait 5000 "$host" \
   '{"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://login.example.com/","SITE_TITLE":"Sign in"}')
