@@ -119,11 +119,12 @@ Section "Install"
   !if "${ORV_ORIGIN_ARGS}" != ""
     !insertmacro ORV_RUN_ORVNM "install --system ${ORV_ORIGIN_ARGS}"
     ${If} $0 != 0
-      DetailPrint "orvnm install failed ($0); removing what was installed"
+      StrCpy $2 $0
+      DetailPrint "orvnm install failed ($2); removing what was installed"
       !insertmacro ORV_RUN_ORVNM "uninstall --system"
       !insertmacro ORV_REMOVE_INSTALLED_FILES
       MessageBox MB_ICONSTOP \
-        "The host could not be registered with the browsers (orvnm: $0). Nothing was installed." /SD IDOK
+        "The host could not be registered with the browsers (orvnm: $2). Nothing was installed." /SD IDOK
       Abort "registering the host with the browsers failed"
     ${EndIf}
   !else
