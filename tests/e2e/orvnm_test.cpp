@@ -346,6 +346,13 @@ TEST_F(Orvnm, InstallWritesWhereEachBrowserReadsAndUninstallRemovesOnlyOurs) {
 
 TEST_F(Orvnm, InstallAndUninstallNameTheManifestUnderHkcuAndHklm) {
   if (!underWine()) GTEST_SKIP() << "the registry names manifests on Windows only";
+  // A browser's key that only the registration made goes with it (it would make the browser look installed
+  // for the user); one that holds the browser's own values stays.
+  const auto exists = [this](const std::string& key) { return registry_->run({"query", key}).exitCode == 0; };
+  const std::string chromeOwn = "HKCU\\Software\\Google\\Chrome";
+  registry_->add(chromeOwn, name_, "REG_SZ", "the browser's own");
+  const bool chromeHostsBefore = exists(chromeOwn + "\\NativeMessagingHosts");
+  const bool braveBefore = exists("HKCU\\Software\\BraveSoftware");
   const ToolRun user = orvnm({"install", "--user", "--browser", "brave", "--origin", kOrigin, "--name", name_});
   ASSERT_EQ(user.exitCode, 0) << user.error;
   const std::string braveKey = "HKCU\\Software\\BraveSoftware\\Brave-Browser\\NativeMessagingHosts\\" + name_;
@@ -376,6 +383,11 @@ TEST_F(Orvnm, InstallAndUninstallNameTheManifestUnderHkcuAndHklm) {
   EXPECT_EQ(keyValue(chromeKey), "");
   EXPECT_FALSE(fs::exists(fromPrograms(file)));
   EXPECT_NE(keyValue("HKLM\\Software\\Google\\Chrome\\NativeMessagingHosts\\" + name_), "") << "--user leaves HKLM";
+  if (!chromeHostsBefore) EXPECT_FALSE(exists(chromeOwn + "\\NativeMessagingHosts")) << "emptied by the uninstall";
+  EXPECT_TRUE(exists(chromeOwn)) << "holds a value of its own";
+  registry_->run({"delete", chromeOwn, "/v", name_, "/f"});  // when the key was there before
+  if (!braveBefore) EXPECT_FALSE(exists("HKCU\\Software\\BraveSoftware")) << "made only for the registration";
+  EXPECT_TRUE(exists("HKCU\\Software")) << "the root's own keys stay";
   EXPECT_EQ(orvnm({"uninstall", "--system", "--name", name_}).exitCode, 0);
   EXPECT_EQ(keyValue("HKLM\\Software\\Google\\Chrome\\NativeMessagingHosts\\" + name_), "");
   EXPECT_FALSE(fs::exists(installFolder / (name_ + ".json")));

@@ -10,12 +10,11 @@ set -euo pipefail
 source_dir=$1
 build_dir=$2
 export WINEPREFIX="$build_dir/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+source "$source_dir/tests/install/wine_load_support.sh"
 work=$(mktemp -d)
 product='HKLM\Software\Halvik\Password Manager'
-windows() { local path=$1; echo "Z:${path//\//\\}"; }
-standin=
 cleanup() {
-  if [ -n "$standin" ]; then kill "$standin" 2>/dev/null || true; wait "$standin" 2>/dev/null || true; fi
+  stop_standin
   wine "$work/prefix/bin/orvreg.exe" delete "$product" /f >/dev/null 2>&1 || true
   rm -rf "$work"
 }
@@ -36,16 +35,9 @@ cmake -S "$source_dir/examples/interface-module" -B "$work/example" -G Ninja -DC
 cmake --build "$work/example" >>"$work/example.log" 2>&1 || { cat "$work/example.log"; fail "build"; }
 [ ! -e "$work/example/orv.dll" ] || fail "orv.dll beside the example: it must resolve to the host's copy"
 
-bash "$source_dir/scripts/sign-module" "$prefix/bin/orvpwm_policy.dll" "$work/trust" >/dev/null
-wine "$prefix/bin/orvreg.exe" add "$product" /v InstallPath /t REG_SZ /d "$(windows "$work/example/")" /f >/dev/null
-wine "$prefix/bin/orvreg.exe" add "$product\\Modules" /v AppPolicy /t REG_SZ \
-  /d "$(windows "$prefix/bin/orvpwm_policy.dll")" /f >/dev/null
-wine "$prefix/bin/password_manager.exe" </dev/null >/dev/null 2>&1 &
-standin=$!
-sleep 1
-
-reply=$(cd "$work" && echo '{"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://login.example.com/","SITE_TITLE":"Sign in"}' |
-  wine "$prefix/bin/nmsend.exe" --wait 10000 "$(windows "$prefix/bin/pwm_chrome_extension_host.exe")" | tr -d '\r')
+serve_loads "$prefix/bin/orvreg.exe" "$work/example" "$prefix/bin/orvpwm_policy.dll" \
+  "$prefix/bin/password_manager.exe" "$work"
+reply=$(load_reply "$prefix/bin/nmsend.exe" "$prefix/bin/pwm_chrome_extension_host.exe" "Sign in")
 expected='{"COMMAND":"LOAD_BROWSER_RECORD","PW_FIELD_ARRAY":["password"],"PW_VALUE_ARRAY":[""],"RETURN":257,'
 expected+='"TEXT_FIELD_ARRAY":["username"],"TEXT_VALUE_ARRAY":[""],"URL":"https://login.example.com/"}'
 [ "$reply" = "$expected" ] || fail "the installed host answered '$reply', expected '$expected'"

@@ -136,7 +136,7 @@ int Installer::uninstall() {
         out_ << "kept " << place.shown() << ": its manifest is not named " << options_.name << "\n";
         continue;
       }
-      const LSTATUS status = deleteKey(rootKey(place.root), place.key);
+      const LSTATUS status = deleteKeyAndEmptyParents(rootKey(place.root), place.key);
       if (status == ERROR_SUCCESS) {
         out_ << "removed " << place.shown() << "\n";
         if (!named.empty()) manifests.insert(named);

@@ -253,4 +253,31 @@ LSTATUS writeString(HKEY root, const std::string& key, const std::string& name, 
 
 LSTATUS deleteKey(HKEY root, const std::string& key) { return RegDeleteKeyW(root, toWide(key).c_str()); }
 
+namespace {
+
+// No values and no subkeys.
+bool keyIsEmpty(HKEY root, const std::string& key) {
+  OpenKey open(root, key);
+  DWORD subkeys = 0;
+  DWORD values = 0;
+  return open.get() != nullptr &&
+         RegQueryInfoKeyW(open.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                          nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+         subkeys == 0 && values == 0;
+}
+
+}  // namespace
+
+LSTATUS deleteKeyAndEmptyParents(HKEY root, const std::string& key) {
+  const LSTATUS status = deleteKey(root, key);
+  if (status != ERROR_SUCCESS) return status;
+  std::string parent = key;
+  for (size_t at = parent.rfind('\\'); at != std::string::npos; at = parent.rfind('\\')) {
+    parent.erase(at);
+    if (parent.find('\\') == std::string::npos) break;  // the root's own key ("Software") stays
+    if (!keyIsEmpty(root, parent) || deleteKey(root, parent) != ERROR_SUCCESS) break;
+  }
+  return ERROR_SUCCESS;
+}
+
 }  // namespace orvnm

@@ -55,5 +55,9 @@ bool readDword(HKEY root, const std::string& key, const std::string& name, DWORD
 std::vector<std::string> stringValues(HKEY root, const std::string& key);
 LSTATUS writeString(HKEY root, const std::string& key, const std::string& name, const std::string& value);
 LSTATUS deleteKey(HKEY root, const std::string& key);
+// Deletes the key, then each parent it leaves empty, below the root's own key
+// ("Software"): a browser's key that held only our registration would outlive
+// it and make the browser look installed.
+LSTATUS deleteKeyAndEmptyParents(HKEY root, const std::string& key);
 
 }  // namespace orvnm
