@@ -49,7 +49,7 @@ void BM_MinimalProcWalk(benchmark::State& state) {
     const int procFd = dirfd(proc);
     while (dirent* entry = readdir(proc)) {
       if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
-      char link[32];
+      char link[sizeof entry->d_name + sizeof "/exe"];
       std::snprintf(link, sizeof link, "%s/exe", entry->d_name);
       char target[PATH_MAX];
       const ssize_t length = readlinkat(procFd, link, target, sizeof target - 1);
