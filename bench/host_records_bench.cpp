@@ -22,7 +22,10 @@ extern char** environ;
 
 namespace {
 
-const std::string kBin = ORV_BENCH_BIN_DIR;
+// ORV_BENCH_BIN_DIR in the environment points at another build's programs
+// (a copy kept from before a change, to compare side by side).
+const std::string kBin =
+    std::getenv("ORV_BENCH_BIN_DIR") != nullptr ? std::getenv("ORV_BENCH_BIN_DIR") : ORV_BENCH_BIN_DIR;
 const std::string kLoad =
     R"({"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://login.example.com/","SITE_TITLE":"Sign in"})";
 const std::string kCreate =

@@ -36,32 +36,44 @@ class Statement {
   sqlite3_stmt* statement_ = nullptr;
 };
 
-std::string arrayOf(const std::vector<std::string>& strings) {
-  Json::Value array(Json::arrayValue);
-  for (const std::string& text : strings) array.append(text);
+// JsonCpp's builders fill a settings object member by member, which costs
+// several times the parse of a short list: one reader or writer serves all
+// four lists of a record.
+std::unique_ptr<Json::StreamWriter> newListWriter() {
   Json::StreamWriterBuilder builder;
   builder["indentation"] = "";
   builder["emitUTF8"] = true;
-  return Json::writeString(builder, array);
+  return std::unique_ptr<Json::StreamWriter>(builder.newStreamWriter());
 }
 
-std::vector<std::string> stringsOf(const std::string& json) {
+std::unique_ptr<Json::CharReader> newListReader() {
+  return std::unique_ptr<Json::CharReader>(Json::CharReaderBuilder().newCharReader());
+}
+
+std::string arrayOf(Json::StreamWriter& writer, const std::vector<std::string>& strings) {
+  Json::Value array(Json::arrayValue);
+  for (const std::string& text : strings) array.append(text);
+  Json::OStringStream out;
+  writer.write(array, &out);
+  return out.str();
+}
+
+std::vector<std::string> stringsOf(Json::CharReader& reader, const std::string& json) {
   std::vector<std::string> strings;
   Json::Value array;
-  Json::CharReaderBuilder builder;
-  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  if (!reader->parse(json.data(), json.data() + json.size(), &array, nullptr) || !array.isArray()) return strings;
+  if (!reader.parse(json.data(), json.data() + json.size(), &array, nullptr) || !array.isArray()) return strings;
   for (const Json::Value& element : array)
     if (element.isString()) strings.push_back(element.asString());
   return strings;
 }
 
 // The record's columns, in the order of kInsertColumns.
-bool bindRecord(Statement& statement, const std::string& origin, const StoredRecord& record) {
+bool bindRecord(Statement& statement, Json::StreamWriter& writer, const std::string& origin,
+                const StoredRecord& record) {
   return statement.bind(1, origin) && statement.bind(2, record.identity) && statement.bind(3, record.title) &&
-         statement.bind(4, record.autoSubmit ? 1 : 0) && statement.bind(5, arrayOf(record.pwFields)) &&
-         statement.bind(6, arrayOf(record.pwValues)) && statement.bind(7, arrayOf(record.textFields)) &&
-         statement.bind(8, arrayOf(record.textValues));
+         statement.bind(4, record.autoSubmit ? 1 : 0) && statement.bind(5, arrayOf(writer, record.pwFields)) &&
+         statement.bind(6, arrayOf(writer, record.pwValues)) && statement.bind(7, arrayOf(writer, record.textFields)) &&
+         statement.bind(8, arrayOf(writer, record.textValues));
 }
 
 constexpr char kInsertColumns[] =
@@ -130,8 +142,9 @@ bool RecordDatabase::create(const std::vector<std::pair<std::string, StoredRecor
   if (done) {
     Statement insert(connection_, (std::string(kInsertColumns) + " ON CONFLICT(origin) DO NOTHING").c_str());
     done = insert.prepared();
+    const std::unique_ptr<Json::StreamWriter> writer = newListWriter();
     for (size_t i = 0; done && i < imported.size(); ++i) {
-      done = bindRecord(insert, imported[i].first, imported[i].second) && insert.step() == SQLITE_DONE;
+      done = bindRecord(insert, *writer, imported[i].first, imported[i].second) && insert.step() == SQLITE_DONE;
       insert.reset();
     }
     if (!done) problem = errorOf("import");
@@ -158,10 +171,11 @@ bool RecordDatabase::find(const std::string& origin, StoredRecord& record, std::
   record.identity = select.text(0);
   record.title = select.text(1);
   record.autoSubmit = select.integer(2) != 0;
-  record.pwFields = stringsOf(select.text(3));
-  record.pwValues = stringsOf(select.text(4));
-  record.textFields = stringsOf(select.text(5));
-  record.textValues = stringsOf(select.text(6));
+  const std::unique_ptr<Json::CharReader> reader = newListReader();
+  record.pwFields = stringsOf(*reader, select.text(3));
+  record.pwValues = stringsOf(*reader, select.text(4));
+  record.textFields = stringsOf(*reader, select.text(5));
+  record.textValues = stringsOf(*reader, select.text(6));
   return true;
 }
 
@@ -172,7 +186,7 @@ bool RecordDatabase::store(const std::string& origin, const StoredRecord& record
                                  "pw_fields = excluded.pw_fields, pw_values = excluded.pw_values, "
                                  "text_fields = excluded.text_fields, text_values = excluded.text_values")
                                     .c_str());
-  if (!upsert.prepared() || !bindRecord(upsert, origin, record) || upsert.step() != SQLITE_DONE) {
+  if (!upsert.prepared() || !bindRecord(upsert, *newListWriter(), origin, record) || upsert.step() != SQLITE_DONE) {
     problem = errorOf("store");
     return false;
   }
