@@ -2,14 +2,17 @@
 
 #include <json/json.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <ctime>
 #include <memory>
 
+#include "orv_allocator.h"
 #include "orv_catch.h"
 #include "orv_logging.h"
 #include "orv_platform/paths.h"
+#include "orv_platform/text_encoding.h"
 #include "orv_process_info.h"
 #include "orv_product_pwmgr.h"
 #include "orv_registry_dword.h"
@@ -53,35 +56,27 @@ int64_t secondsSince1970() { return static_cast<int64_t>(std::time(nullptr)); }
 // UTF-16 to UTF-8 through the platform's conversion; a zero code unit ends
 // the text. An unpaired surrogate becomes U+FFFD.
 std::string toUtf8(const CORVWCharString& text) {
-  const ULONG length = text.getLength();
-  if (length == 0 || length > static_cast<ULONG>(INT_MAX)) return std::string();
-  const int needed =
-      WideCharToMultiByte(CP_UTF8, 0, text.getBuffer(), static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return std::string();
-  CORVBuffer<BYTE> bytes(static_cast<ULONG>(needed) + 1);
-  char* out = reinterpret_cast<char*>(bytes.getBuffer());
-  WideCharToMultiByte(CP_UTF8, 0, text.getBuffer(), static_cast<int>(length), out, needed, nullptr, nullptr);
-  return std::string(out);
+  std::string bytes = orv_platform::utf8Of(text.getBuffer(), text.getLength(), orv_platform::InvalidText::kReplace);
+  const size_t zero = bytes.find('\0');
+  if (zero != std::string::npos) bytes.resize(zero);
+  return bytes;
 }
 
 // The bytes as they are when they are UTF-8; otherwise each invalid
 // sequence replaced by U+FFFD, because the browser drops a reply that is not
 // valid UTF-8.
 std::string withValidUtf8(const std::string& bytes) {
-  if (bytes.empty()) return bytes;
-  if (bytes.size() > static_cast<size_t>(INT_MAX)) return std::string();
-  const int size = static_cast<int>(bytes.size());
-  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0) > 0) return bytes;
-  const int units = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, nullptr, 0);
-  if (units <= 0) return std::string();
-  std::u16string wide(static_cast<size_t>(units), u'\0');
-  WCHAR* wideText = reinterpret_cast<WCHAR*>(wide.data());
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, wideText, units);
-  const int needed = WideCharToMultiByte(CP_UTF8, 0, wideText, units, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return std::string();
-  std::string repaired(static_cast<size_t>(needed), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wideText, units, repaired.data(), needed, nullptr, nullptr);
-  return repaired;
+  using orv_platform::InvalidText;
+  orv_platform::WideText wide;
+  if (orv_platform::toUtf16(bytes.data(), bytes.size(), wide, InvalidText::kFail)) return bytes;
+  return orv_platform::utf8Of(orv_platform::utf16Of(bytes, InvalidText::kReplace), InvalidText::kReplace);
+}
+
+// A converted field leaves no copy behind, as the library's buffers do not.
+void wipe(orv_platform::WideText& text) {
+  if (text.empty()) return;
+  std::fill(text.begin(), text.end(), WCHAR(0));
+  orvKeepWipe(&text[0]);
 }
 
 void logMessageOverBudget(size_t bytes, ULONG line) {
@@ -289,15 +284,11 @@ bool CChromeNativeMessageHandle::UnicodeToUtf8(const std::string& text, CORVWCha
   ORV_TRACE("CPwmScriptableNPObject", "UnicodeToUtf8");
   ORV_TRACE_RESULT(false);
   try {
-    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return false;
-    const int size = static_cast<int>(text.size());
-    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-    if (units <= 0) return false;
-    // One unit more than the text needs keeps it terminated.
-    CORVBuffer<WCHAR> wide(static_cast<ULONG>(units) + 1);
-    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.getBuffer(), units) <= 0)
+    orv_platform::WideText wide;
+    if (!orv_platform::toUtf16(text.data(), text.size(), wide, orv_platform::InvalidText::kFail) || wide.empty())
       return false;
-    out = wide;
+    out = wide.c_str();
+    wipe(wide);
     ORV_TRACE_RESULT(true);
     return true;
   }

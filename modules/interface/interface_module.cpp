@@ -6,6 +6,7 @@
 #include <string>
 #include <type_traits>
 
+#include "orv_platform/text_encoding.h"
 #include "orvpwm_interface.h"
 #include "page_origin.h"
 #include "record_budget.h"
@@ -15,23 +16,13 @@
 namespace {
 
 std::string utf8Of(const CORVWCharString* text) {
-  if (text == nullptr || text->getLength() == 0) return std::string();
-  const int length = static_cast<int>(text->getLength());
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text->getBuffer(), length, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return std::string();
-  std::string out(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text->getBuffer(), length, out.data(), bytes, nullptr, nullptr);
-  return out;
+  if (text == nullptr) return std::string();
+  return orv_platform::utf8Of(text->getBuffer(), text->getLength(), orv_platform::InvalidText::kReplace);
 }
 
+// The text up to its first zero, as the library's strings hold it.
 CORVWCharString wideOf(const std::string& text) {
-  if (text.empty()) return CORVWCharString();
-  const int size = static_cast<int>(text.size());
-  const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  if (units <= 0) return CORVWCharString();
-  CORVBuffer<WCHAR> wide(static_cast<ULONG>(units) + 1);
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.getBuffer(), units);
-  return CORVWCharString(wide);
+  return CORVWCharString(orv_platform::utf16Of(text, orv_platform::InvalidText::kReplace).c_str());
 }
 
 std::vector<std::string> stringsOf(CORVWCharStringList* list) {

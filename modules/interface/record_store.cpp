@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "legacy_records.h"
+#include "orv_platform/text_encoding.h"
 #include "orv_platform/user_file.h"
 #include "orv_win32.h"
 #include "record_budget.h"
@@ -19,11 +20,7 @@ std::string environmentFolder() {
   WCHAR value[4096];
   const DWORD length = GetEnvironmentVariableW(ORV_W("ORVPWM_RECORDS_DIR"), value, 4096);
   if (length == 0 || length >= 4096) return std::string();
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, value, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return std::string();
-  std::string folder(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, value, static_cast<int>(length), folder.data(), bytes, nullptr, nullptr);
-  return folder;
+  return orv_platform::utf8Of(value, length, orv_platform::InvalidText::kReplace);
 }
 
 const WCHAR* methodName(bool forStore) { return forStore ? ORV_W("store") : ORV_W("find"); }

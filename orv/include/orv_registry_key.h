@@ -80,8 +80,6 @@ class ORV_API CORVRegistryKey {
 
   // Opens the key unless it is open already.
   bool openIfClosed() { return m_bOpen || open(); }
-  // The key name for messages: never null.
-  const WCHAR* keyText() const;
 
   CORVWCharString m_szKeyName;
   REGSAM m_samDesired;

@@ -78,6 +78,9 @@ class ORV_API CORVWCharString : public CORVBuffer<WCHAR> {
 
   // Code units before the first 0; 0 for the empty string.
   ULONG getLength() const;
+  // The text for calls that take a C string: "" for the empty string, whose
+  // buffer is null.
+  const WCHAR* getTextOrEmpty() const { return isValid() ? getBuffer() : ORV_W(""); }
   // Frees a string of length 0 and cuts the storage to length + 1.
   bool normalize();
 

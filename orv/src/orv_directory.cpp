@@ -8,8 +8,6 @@ namespace {
 constexpr WCHAR kDriveColon = ORV_W(':');
 const WCHAR* const kAnyEntry = ORV_W("*");
 
-const WCHAR* textOf(const CORVWCharString& text) { return text.isValid() ? text.getBuffer() : ORV_W(""); }
-
 }  // namespace
 
 CORVDirectory::CORVDirectory(const CORVWCharString& strDirectoryName) {
@@ -66,9 +64,9 @@ bool CORVDirectory::isValidWindowsDirectory(const CORVWCharString& strPath) {
       pattern += kAnyEntry;
     }
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(textOf(pattern), &found);
+    HANDLE search = FindFirstFileW(pattern.getTextOrEmpty(), &found);
     if (search != INVALID_HANDLE_VALUE) {
-      const DWORD attributes = GetFileAttributesW(textOf(strPath));
+      const DWORD attributes = GetFileAttributesW(strPath.getTextOrEmpty());
       valid = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       FindClose(search);
     }
@@ -94,7 +92,7 @@ bool CORVDirectory::createDirectoryPath() {
       if (!path.extract(level, 0, end, true, true)) return false;
       CORVDirectory existing(level);
       if (existing.isValidDirectory()) continue;
-      if (!CreateDirectoryW(textOf(level), nullptr)) return false;
+      if (!CreateDirectoryW(level.getTextOrEmpty(), nullptr)) return false;
       created = true;
     }
     return created;

@@ -47,7 +47,7 @@ bool CORVFile::isValidWindowsFile(const CORVWCharString& strFilename) {
   bool valid = false;
   try {
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(strFilename.isValid() ? strFilename.getBuffer() : ORV_W(""), &found);
+    HANDLE search = FindFirstFileW(strFilename.getTextOrEmpty(), &found);
     if (search != INVALID_HANDLE_VALUE) {
       FindClose(search);
       valid = true;

@@ -9,7 +9,6 @@ const WCHAR* const kNotFound = ORV_W("Not Found");
 
 // Never null: the profile calls read a null section, key or value as "all
 // of them" or "delete it", which an empty name must not become.
-const WCHAR* textOf(const CORVWCharString& text) { return text.isValid() ? text.getBuffer() : ORV_W(""); }
 
 }  // namespace
 
@@ -26,8 +25,8 @@ bool CORVIni::createProfileSection(const CORVWCharString& section) {
   try {
     // An empty list: the double zero that ends every entry list.
     const WCHAR noEntries[2] = {0, 0};
-    if (!WritePrivateProfileSectionW(textOf(section), noEntries, textOf(m_szFileName)))
-      throw CORVWritePrivateProfileSectionException(textOf(section), GetLastError(), ORV_SOURCE_FILE, __LINE__,
+    if (!WritePrivateProfileSectionW(section.getTextOrEmpty(), noEntries, m_szFileName.getTextOrEmpty()))
+      throw CORVWritePrivateProfileSectionException(section.getTextOrEmpty(), GetLastError(), ORV_SOURCE_FILE, __LINE__,
                                                     ORV_OUTPUT_TEXT, true);
     passed = true;
   }
@@ -40,7 +39,8 @@ bool CORVIni::getProfileInt(const CORVWCharString& section, const CORVWCharStrin
   ORV_TRACE("CORVIni", "getProfileInt");
   bool passed = false;
   try {
-    const UINT read = GetPrivateProfileIntW(textOf(section), textOf(key), -1, textOf(m_szFileName));
+    const UINT read =
+        GetPrivateProfileIntW(section.getTextOrEmpty(), key.getTextOrEmpty(), -1, m_szFileName.getTextOrEmpty());
     // The default doubles as the failure sign, so a stored -1 fails too.
     if (static_cast<INT>(read) == -1) throw CORVLogException1(GetLastError(), ORV_SOURCE_FILE, __LINE__);
     value = static_cast<INT>(read);
@@ -78,7 +78,7 @@ bool CORVIni::getProfileSection(const CORVWCharString& section, CORVWCharStringL
   bool passed = false;
   try {
     passed = readList(list, [&](WCHAR* buffer, DWORD size) {
-      return GetPrivateProfileSectionW(textOf(section), buffer, size, textOf(m_szFileName));
+      return GetPrivateProfileSectionW(section.getTextOrEmpty(), buffer, size, m_szFileName.getTextOrEmpty());
     });
   }
   ORV_CATCH_THEN(GetLastError(), __LINE__, passed = false)
@@ -91,7 +91,7 @@ bool CORVIni::getProfileSectionNames(CORVWCharStringList& list) {
   bool passed = false;
   try {
     passed = readList(list, [&](WCHAR* buffer, DWORD size) {
-      return GetPrivateProfileSectionNamesW(buffer, size, textOf(m_szFileName));
+      return GetPrivateProfileSectionNamesW(buffer, size, m_szFileName.getTextOrEmpty());
     });
   }
   ORV_CATCH_THEN(GetLastError(), __LINE__, passed = false)
@@ -104,8 +104,8 @@ bool CORVIni::getProfileString(const CORVWCharString& section, const CORVWCharSt
   bool passed = false;
   try {
     CORVBuffer<WCHAR> buffer(kStringBufferSize);
-    const DWORD read = GetPrivateProfileStringW(textOf(section), textOf(key), kNotFound, buffer.getBuffer(),
-                                                kStringBufferSize, textOf(m_szFileName));
+    const DWORD read = GetPrivateProfileStringW(section.getTextOrEmpty(), key.getTextOrEmpty(), kNotFound,
+                                                buffer.getBuffer(), kStringBufferSize, m_szFileName.getTextOrEmpty());
     // size - 1 and size - 2 are the platform's signs of a value cut to fit.
     if (read != 0 && read != kStringBufferSize - 1 && read != kStringBufferSize - 2) {
       CORVWCharString text(buffer);
@@ -136,9 +136,10 @@ bool CORVIni::setProfileString(const CORVWCharString& section, const CORVWCharSt
   ORV_TRACE("CORVIni", "setProfileString");
   bool passed = false;
   try {
-    if (!WritePrivateProfileStringW(textOf(section), textOf(key), textOf(value), textOf(m_szFileName)))
-      throw CORVWritePrivateProfileStringException(textOf(section), textOf(key), GetLastError(), ORV_SOURCE_FILE,
-                                                   __LINE__, ORV_OUTPUT_TEXT, true);
+    if (!WritePrivateProfileStringW(section.getTextOrEmpty(), key.getTextOrEmpty(), value.getTextOrEmpty(),
+                                    m_szFileName.getTextOrEmpty()))
+      throw CORVWritePrivateProfileStringException(section.getTextOrEmpty(), key.getTextOrEmpty(), GetLastError(),
+                                                   ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true);
     passed = true;
   }
   ORV_CATCH_THEN(GetLastError(), __LINE__, passed = false)

@@ -5,8 +5,6 @@
 
 namespace {
 
-const WCHAR* textOf(const CORVWCharString& text) { return text.isValid() ? text.getBuffer() : ORV_W(""); }
-
 bool isMissing(HANDLE handle) { return handle == nullptr || handle == INVALID_HANDLE_VALUE; }
 
 }  // namespace
@@ -25,7 +23,7 @@ bool CORVProcessInfo::findProcessIdByName(const CORVWCharString& strName, DWORD&
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     if (!Process32FirstW(snapshot, &entry)) ORV_THROW_IN_PLACE(CORVProcessWindowsException, GetLastError(), __LINE__);
-    const WCHAR* const wanted = textOf(strName);
+    const WCHAR* const wanted = strName.getTextOrEmpty();
     bool matched = false;
     DWORD lastMatch = 0;
     do {
@@ -69,7 +67,7 @@ bool CORVProcessInfo::setPrivilege(const CORVWCharString& strPrivilege, const DW
       ORV_THROW_IN_PLACE(CORVProcessPrivelgeException, GetLastError(), __LINE__);
     }
     LUID luid{};
-    if (!LookupPrivilegeValueW(nullptr, textOf(strPrivilege), &luid))
+    if (!LookupPrivilegeValueW(nullptr, strPrivilege.getTextOrEmpty(), &luid))
       ORV_THROW_IN_PLACE(CORVProcessPrivelgeException, GetLastError(), __LINE__);
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;

@@ -22,7 +22,7 @@ bool CORVRegistryStringExpand::writeRegistry() {
 
 bool CORVRegistryStringExpand::expand(const CORVWCharString& text, CORVWCharString& out) {
   try {
-    const WCHAR* const source = text.isValid() ? text.getBuffer() : ORV_W("");
+    const WCHAR* const source = text.getTextOrEmpty();
     const DWORD size = ExpandEnvironmentStringsW(source, nullptr, 0);
     if (size == 0) return false;
     CORVBuffer<WCHAR> expanded(size + 1);

@@ -6,6 +6,7 @@
 #include "orv_catch.h"
 #include "orv_directory.h"
 #include "orv_platform/paths.h"
+#include "orv_platform/text_encoding.h"
 
 namespace {
 
@@ -38,9 +39,7 @@ const Root kRoots[] = {
     {HKEY_USERS, ORV_W("HKEY_USERS")},
 };
 
-const WCHAR* textOf(const CORVWCharString& text) { return text.isValid() ? text.getBuffer() : ORV_W(""); }
-
-WText wtextOf(const CORVWCharString& text) { return WText(textOf(text), text.getLength()); }
+WText wtextOf(const CORVWCharString& text) { return WText(text.getTextOrEmpty(), text.getLength()); }
 
 CORVWCharString stringOf(const WText& text) {
   return text.empty() ? CORVWCharString()
@@ -94,15 +93,12 @@ WText trimmed(const WText& text, size_t begin = 0, size_t end = WText::npos) {
 // in UTF-8 elsewhere: text the conversion changes (characters outside the
 // code page, a lone surrogate) would come back as something else.
 bool survivesFileEncoding(const WCHAR* text, size_t size) {
-  const int length = static_cast<int>(size);
-  if (length == 0) return true;
-  const int bytes = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return false;
-  std::string narrow(static_cast<size_t>(bytes), '\0');
-  if (WideCharToMultiByte(CP_ACP, 0, text, length, &narrow[0], bytes, nullptr, nullptr) != bytes) return false;
-  WText decoded(static_cast<size_t>(length) + 1, 0);
-  return MultiByteToWideChar(CP_ACP, 0, narrow.data(), bytes, &decoded[0], length + 1) == length &&
-         decoded.compare(0, size, text, size) == 0;
+  using orv_platform::InvalidText;
+  std::string narrow;
+  WText decoded;
+  return orv_platform::fromUtf16(text, size, narrow, InvalidText::kReplace, CP_ACP) &&
+         orv_platform::toUtf16(narrow.data(), narrow.size(), decoded, InvalidText::kReplace, CP_ACP) &&
+         decoded.compare(0, WText::npos, text, size) == 0;
 }
 
 // Every other root is written as the current user's.
@@ -312,12 +308,10 @@ class StreamSink : public SectionSink {
     size_t count = m_pending.size();
     const WCHAR last = m_pending[count - 1];
     if (last >= 0xD800 && last <= 0xDBFF && count > 1) --count;
-    const int length = static_cast<int>(count);
-    const int size = WideCharToMultiByte(CP_ACP, 0, m_pending.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) WideCharToMultiByte(CP_ACP, 0, m_pending.data(), length, &bytes[0], size, nullptr, nullptr);
+    std::string bytes;
     DWORD written = 0;
-    m_ok = size > 0 && WriteFile(m_file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+    m_ok = orv_platform::fromUtf16(m_pending.data(), count, bytes, orv_platform::InvalidText::kReplace, CP_ACP) &&
+           WriteFile(m_file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
     m_pending.erase(0, count);
     return m_ok;
@@ -349,7 +343,7 @@ class ProfileSink : public SectionSink {
  private:
   // m_entries: "name=value" items, each ended by a zero, and a closing zero.
   bool writeSection() {
-    const WCHAR* file = textOf(m_fileName);
+    const WCHAR* file = m_fileName.getTextOrEmpty();
     WCHAR probe[4] = {0, 0, 0, 0};
     if (GetPrivateProfileSectionW(m_section.c_str(), probe, 4, file) == 0) {
       if (WritePrivateProfileSectionW(m_section.c_str(), m_entries.c_str(), file)) return true;
@@ -691,8 +685,8 @@ bool decodeEntryValue(const WText& entry, DWORD& type, std::basic_string<BYTE>& 
 class LineReader {
  public:
   explicit LineReader(const CORVWCharString& fileName) {
-    m_file = CreateFileW(textOf(fileName), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+    m_file = CreateFileW(fileName.getTextOrEmpty(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
     m_error = m_file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
   }
   ~LineReader() {
@@ -789,10 +783,7 @@ class LineReader {
       for (size_t i = 0; i < text.size(); ++i)
         text[i] = static_cast<WCHAR>(static_cast<BYTE>(raw[2 * i]) | (static_cast<BYTE>(raw[2 * i + 1]) << 8));
     } else if (!raw.empty()) {
-      const int length = static_cast<int>(raw.size());
-      const int units = MultiByteToWideChar(m_codePage, 0, raw.data(), length, nullptr, 0);
-      text.resize(static_cast<size_t>(units > 0 ? units : 0));
-      if (units > 0) MultiByteToWideChar(m_codePage, 0, raw.data(), length, &text[0], units);
+      orv_platform::toUtf16(raw.data(), raw.size(), text, orv_platform::InvalidText::kReplace, m_codePage);
     }
     // The profile calls see C strings: a zero unit ends what the line says.
     const size_t zero = text.find(WCHAR(0));
@@ -928,7 +919,7 @@ class Importer {
 
 void discardTemporary(HANDLE file, const CORVWCharString& temporary) {
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  if (temporary.getLength() != 0) DeleteFileW(textOf(temporary));
+  if (temporary.getLength() != 0) DeleteFileW(temporary.getTextOrEmpty());
 }
 
 }  // namespace
@@ -966,10 +957,10 @@ bool exportRegistryToFile(const CORVWCharString& fileName, HKEY hRootKey, const 
     const bool complete = Exporter(sink).exportKey(hRootKey, keyPath);
     const HANDLE written = file;
     file = INVALID_HANDLE_VALUE;
-    if (!CloseHandle(written) ||
-        !MoveFileExW(textOf(temporary), textOf(fileName), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!CloseHandle(written) || !MoveFileExW(temporary.getTextOrEmpty(), fileName.getTextOrEmpty(),
+                                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       reportKey(sectionNameOf(hRootKey, keyPath), ORV_W("the file could not be replaced"), GetLastError(), __LINE__);
-      DeleteFileW(textOf(temporary));
+      DeleteFileW(temporary.getTextOrEmpty());
       return false;
     }
     return complete;

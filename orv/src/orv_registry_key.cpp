@@ -36,13 +36,11 @@ CORVRegistryKey::CORVRegistryKey(HKEY hRootKey, const CORVWCharString& szKeyName
 
 CORVRegistryKey::~CORVRegistryKey() { close(); }
 
-const WCHAR* CORVRegistryKey::keyText() const { return m_szKeyName.isValid() ? m_szKeyName.getBuffer() : ORV_W(""); }
-
 bool CORVRegistryKey::open() {
   try {
     if (m_bOpen) {
-      CORVRegKeyAlreadyOpenWarning(keyText(), ORV_REGISTRY_KEY_CLASS, ORV_W("open"), ORV_SOURCE_FILE, __LINE__,
-                                   ORV_OUTPUT_TEXT, true, false);
+      CORVRegKeyAlreadyOpenWarning(m_szKeyName.getTextOrEmpty(), ORV_REGISTRY_KEY_CLASS, ORV_W("open"), ORV_SOURCE_FILE,
+                                   __LINE__, ORV_OUTPUT_TEXT, true, false);
       close();
     }
     HKEY hKey = nullptr;
@@ -62,8 +60,8 @@ bool CORVRegistryKey::close() {
     if (!m_bOpen) return true;
     const LSTATUS status = RegCloseKey(m_hKey);
     if (status != ERROR_SUCCESS)
-      throw CORVRegCloseKeyWarning(keyText(), static_cast<DWORD>(status), ORV_REGISTRY_KEY_CLASS, ORV_W("close"),
-                                   ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
+      throw CORVRegCloseKeyWarning(m_szKeyName.getTextOrEmpty(), static_cast<DWORD>(status), ORV_REGISTRY_KEY_CLASS,
+                                   ORV_W("close"), ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
     m_hKey = nullptr;
     m_bOpen = false;
     return true;
@@ -78,8 +76,8 @@ bool CORVRegistryKey::create() {
     const LSTATUS status = RegCreateKeyExW(m_hRootKey, m_szKeyName.getBuffer(), 0, nullptr, m_dwOptions, m_samDesired,
                                            nullptr, &hKey, nullptr);
     if (status != ERROR_SUCCESS)
-      throw CORVRegKeyCreateException(keyText(), static_cast<DWORD>(status), ORV_REGISTRY_KEY_CLASS, ORV_W("create"),
-                                      ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
+      throw CORVRegKeyCreateException(m_szKeyName.getTextOrEmpty(), static_cast<DWORD>(status), ORV_REGISTRY_KEY_CLASS,
+                                      ORV_W("create"), ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
     m_hKey = hKey;
     m_bOpen = true;
     close();
@@ -126,8 +124,8 @@ bool CORVRegistryKey::queryInfo(InfoFigure figure, ULONG& ulFigure) {
     const LSTATUS status = RegQueryInfoKeyW(m_hKey, nullptr, nullptr, nullptr, nullptr, &maxSubKeyName, nullptr,
                                             nullptr, &maxValueName, &maxValueData, nullptr, nullptr);
     if (status != ERROR_SUCCESS)
-      throw CORVRegQueryInfoKeyException(keyText(), static_cast<DWORD>(status), ORV_SOURCE_FILE, __LINE__,
-                                         ORV_OUTPUT_TEXT, true, false);
+      throw CORVRegQueryInfoKeyException(m_szKeyName.getTextOrEmpty(), static_cast<DWORD>(status), ORV_SOURCE_FILE,
+                                         __LINE__, ORV_OUTPUT_TEXT, true, false);
     switch (figure) {
       case InfoFigure::MaxSubKeyName: ulFigure = maxSubKeyName; break;
       case InfoFigure::MaxValueName: ulFigure = maxValueName; break;
@@ -165,7 +163,7 @@ bool CORVRegistryKey::enumSubKey(CORVRegistryKey& outKey, DWORD dwIndex) {
         RegEnumKeyExW(m_hKey, dwIndex, name.getBuffer(), &nameLength, nullptr, nullptr, nullptr, nullptr);
     if (status == ERROR_NO_MORE_ITEMS) return false;
     if (status != ERROR_SUCCESS)
-      throw CORVRegEnumKeyException(keyText(), static_cast<DWORD>(status), ORV_W("CORVRegistrykey"),
+      throw CORVRegEnumKeyException(m_szKeyName.getTextOrEmpty(), static_cast<DWORD>(status), ORV_W("CORVRegistrykey"),
                                     ORV_W("enumSubKeys"), ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
     // Below a root itself the subkey's name is its whole path.
     CORVWCharString path;
@@ -203,9 +201,9 @@ bool CORVRegistryKey::enumValueNames(CORVWCharStringList& list) {
           RegEnumValueW(m_hKey, index, name.getBuffer(), &nameLength, nullptr, nullptr, nullptr, nullptr);
       if (status == ERROR_NO_MORE_ITEMS) break;
       if (status != ERROR_SUCCESS)
-        throw CORVRegEnumValueException(keyText(), static_cast<DWORD>(status), ORV_W("CORVRegistrykey"),
-                                        ORV_W("enumValueNames"), ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true,
-                                        false);
+        throw CORVRegEnumValueException(m_szKeyName.getTextOrEmpty(), static_cast<DWORD>(status),
+                                        ORV_W("CORVRegistrykey"), ORV_W("enumValueNames"), ORV_SOURCE_FILE, __LINE__,
+                                        ORV_OUTPUT_TEXT, true, false);
       if (nameLength != 0) list.addTail(CORVWCharString(name.getBuffer()), 0);
     }
     return list.getCount() != 0;
@@ -276,8 +274,8 @@ bool CORVRegistryKey::getValues(CORVRegistryValentList& list) {
     DWORD totalSize = static_cast<DWORD>(bytes);
     const LSTATUS status = RegQueryMultipleValuesW(m_hKey, entries.get(), count, data.getBuffer(), &totalSize);
     if (status != ERROR_SUCCESS)
-      throw CORVRegQueryMultipleValuesException(keyText(), static_cast<DWORD>(status), ORV_SOURCE_FILE, __LINE__,
-                                                ORV_OUTPUT_TEXT, true, false);
+      throw CORVRegQueryMultipleValuesException(m_szKeyName.getTextOrEmpty(), static_cast<DWORD>(status),
+                                                ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
     list.clear();
     for (ULONG i = 0; i < count; ++i) {
       const VALENTW& entry = entries[i];
@@ -303,8 +301,8 @@ bool CORVRegistryKey::save(const CORVWCharString& szExportFileName, DWORD format
     const LSTATUS status =
         openIfClosed() ? RegSaveKeyW(m_hKey, szExportFileName.getBuffer(), nullptr) : ERROR_INVALID_HANDLE;
     if (status != ERROR_SUCCESS)
-      throw CORVRegSaveKeyException(keyText(), static_cast<DWORD>(status), ORV_REGISTRY_KEY_CLASS, ORV_W("save"),
-                                    ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
+      throw CORVRegSaveKeyException(m_szKeyName.getTextOrEmpty(), static_cast<DWORD>(status), ORV_REGISTRY_KEY_CLASS,
+                                    ORV_W("save"), ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
     return true;
   }
   ORV_CATCH_RETURN(false)
@@ -322,8 +320,8 @@ bool CORVRegistryKey::restore(const CORVWCharString& szImportFileName, DWORD fla
     const LSTATUS status =
         openIfClosed() ? RegRestoreKeyW(m_hKey, szImportFileName.getBuffer(), flags) : ERROR_INVALID_HANDLE;
     if (status != ERROR_SUCCESS)
-      throw CORVRegRestoreKeyException(keyText(), static_cast<DWORD>(status), ORV_REGISTRY_KEY_CLASS, ORV_W("restore"),
-                                       ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
+      throw CORVRegRestoreKeyException(m_szKeyName.getTextOrEmpty(), static_cast<DWORD>(status), ORV_REGISTRY_KEY_CLASS,
+                                       ORV_W("restore"), ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
     return true;
   }
   ORV_CATCH_RETURN(false)

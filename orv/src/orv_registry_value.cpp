@@ -21,8 +21,9 @@ bool CORVRegistryValue::writeValue(DWORD type, const BYTE* pData, DWORD cbData, 
     CloseAtEnd closer(*this);
     const LSTATUS status = RegSetValueExW(m_hKey, m_szValueName.getBuffer(), 0, type, pData, cbData);
     if (status != ERROR_SUCCESS)
-      throw CORVRegValueSetException(keyText(), m_szValueName.getBuffer(), static_cast<DWORD>(status), className,
-                                     ORV_W("writeRegistry"), ORV_SOURCE_FILE, __LINE__, ORV_OUTPUT_TEXT, true, false);
+      throw CORVRegValueSetException(m_szKeyName.getTextOrEmpty(), m_szValueName.getBuffer(),
+                                     static_cast<DWORD>(status), className, ORV_W("writeRegistry"), ORV_SOURCE_FILE,
+                                     __LINE__, ORV_OUTPUT_TEXT, true, false);
     bValid = true;
     return true;
   }

@@ -17,8 +17,6 @@
 
 namespace {
 
-const WCHAR* textOf(const CORVWCharString& text) { return text.isValid() ? text.getBuffer() : ORV_W(""); }
-
 // What WinVerifyTrust said, as the library's exception.
 void raiseTrustFailure(LONG result, ULONG line) {
   switch (result) {
@@ -38,7 +36,7 @@ class TrustCheck {
  public:
   TrustCheck(const CORVWCharString& strFilename, HANDLE hFile) {
     m_file.cbStruct = sizeof m_file;
-    m_file.pcwszFilePath = textOf(strFilename);
+    m_file.pcwszFilePath = strFilename.getTextOrEmpty();
     m_file.hFile = hFile;
     m_data.cbStruct = sizeof m_data;
     m_data.dwUIChoice = WTD_UI_NONE;
@@ -90,7 +88,7 @@ bool chainNamesSigner(const CRYPT_PROVIDER_SGNR& signer, const CORVWCharString& 
       raiseCertQuery(__LINE__);
   }
   return CertFindCertificateInStore(chain.store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, CERT_FIND_SUBJECT_STR_W,
-                                    textOf(strSignerName), nullptr) != nullptr;
+                                    strSignerName.getTextOrEmpty(), nullptr) != nullptr;
 }
 
 }  // namespace
@@ -112,13 +110,14 @@ CORVSignedFile::~CORVSignedFile() {
 
 HANDLE CORVSignedFile::heldFile() {
   if (m_hHeldFile == INVALID_HANDLE_VALUE)
-    m_hHeldFile = CreateFileW(textOf(m_strFilename), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    m_hHeldFile = CreateFileW(m_strFilename.getTextOrEmpty(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   return m_hHeldFile;
 }
 
 void CORVSignedFile::raiseInvalidFile(ULONG line) const {
-  throw CORVSignedFileInvalidFileException(textOf(m_strFilename), ORV_SOURCE_FILE, line, ORV_OUTPUT_TEXT, true, false);
+  throw CORVSignedFileInvalidFileException(m_strFilename.getTextOrEmpty(), ORV_SOURCE_FILE, line, ORV_OUTPUT_TEXT, true,
+                                           false);
 }
 
 bool CORVSignedFile::initialize() {

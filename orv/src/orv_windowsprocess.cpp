@@ -22,7 +22,7 @@ bool CORVWindowsProcess::setPrivilege(const CORVWCharString& strPrivilege, bool 
       token = localToken;
     }
     LUID luid{};
-    if (!LookupPrivilegeValueW(nullptr, strPrivilege.isValid() ? strPrivilege.getBuffer() : ORV_W(""), &luid))
+    if (!LookupPrivilegeValueW(nullptr, strPrivilege.getTextOrEmpty(), &luid))
       throw CORVLookupPrivilegeValueException(strPrivilege.getBuffer(), GetLastError(), ORV_SOURCE_FILE, __LINE__,
                                               ORV_OUTPUT_TEXT, true);
     TOKEN_PRIVILEGES privileges{};

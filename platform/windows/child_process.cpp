@@ -5,16 +5,10 @@
 
 #include <chrono>
 
+#include "orv_platform/text_encoding.h"
+
 namespace orv_platform {
 namespace {
-
-std::wstring widen(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
-}
 
 // The C runtime's rules for splitting a command line back into arguments.
 void appendQuoted(std::wstring& commandLine, const std::wstring& argument) {
@@ -139,8 +133,8 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::string& program, co
   SetHandleInformation(fromChild, HANDLE_FLAG_INHERIT, 0);
 
   std::wstring commandLine;
-  appendQuoted(commandLine, widen(program));
-  for (const std::string& argument : arguments) appendQuoted(commandLine, widen(argument));
+  appendQuoted(commandLine, utf16Of(program, InvalidText::kReplace));
+  for (const std::string& argument : arguments) appendQuoted(commandLine, utf16Of(argument, InvalidText::kReplace));
 
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);

@@ -6,26 +6,10 @@
 #include <atomic>
 #include <string>
 
+#include "orv_platform/text_encoding.h"
+
 namespace orv_platform {
 namespace {
-
-std::wstring widen(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(units > 0 ? units : 0), L'\0');
-  if (units > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), units);
-  return wide;
-}
-
-std::string narrow(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int bytes =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-  if (bytes > 0)
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), bytes, nullptr, nullptr);
-  return out;
-}
 
 // A protected access list that lets the file's owner alone in. When it
 // cannot be built the file takes its folder's list, which in the user's
@@ -76,7 +60,7 @@ std::string errorText(DWORD error) { return "Windows error " + std::to_string(er
 // The profile folder where these files live is the user's own.
 std::string checkPrivateFile(const std::string& path, bool& exists) {
   exists = false;
-  const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+  const DWORD attributes = GetFileAttributesW(utf16Of(path, InvalidText::kReplace).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? std::string()
@@ -90,8 +74,8 @@ std::string checkPrivateFile(const std::string& path, bool& exists) {
 
 std::string makePrivateFile(const std::string& path) {
   OwnerOnly security;
-  HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, security.attributes(), CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(utf16Of(path, InvalidText::kReplace).c_str(), GENERIC_WRITE, 0, security.attributes(),
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     CloseHandle(file);
     return std::string();
@@ -105,7 +89,7 @@ std::string makePrivateFile(const std::string& path) {
 
 std::string makePrivateFolder(const std::string& path) {
   if (path.empty()) return "no folder named";
-  const std::wstring wide = widen(path);
+  const std::wstring wide = utf16Of(path, InvalidText::kReplace);
   // Each missing folder from the outermost in, owner-only.
   for (size_t end = 0; end != std::wstring::npos;) {
     end = wide.find_first_of(L"\\/", end + 1);
@@ -114,7 +98,7 @@ std::string makePrivateFolder(const std::string& path) {
     if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
     OwnerOnly security;
     if (!CreateDirectoryW(folder.c_str(), security.attributes()) && GetLastError() != ERROR_ALREADY_EXISTS)
-      return failure(narrow(folder), errorText(GetLastError()));
+      return failure(utf8Of(folder, InvalidText::kReplace), errorText(GetLastError()));
   }
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return failure(path, errorText(GetLastError()));
@@ -130,7 +114,7 @@ std::unique_ptr<FileLock> FileLock::acquire(const std::string& path, std::string
     return nullptr;
   }
   OwnerOnly security;
-  HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+  HANDLE file = CreateFileW(utf16Of(path, InvalidText::kReplace).c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, security.attributes(), OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -148,7 +132,7 @@ std::unique_ptr<FileLock> FileLock::acquire(const std::string& path, std::string
 
 bool replaceFile(const std::string& path, const std::string& bytes) {
   static std::atomic<unsigned> counter{0};
-  const std::wstring target = widen(path);
+  const std::wstring target = utf16Of(path, InvalidText::kReplace);
   const std::wstring temporary =
       target + L"." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(++counter) + L".tmp";
   OwnerOnly security;
@@ -176,7 +160,7 @@ std::string userDataFolder() {
   wchar_t folder[MAX_PATH];
   const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", folder, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return std::string();
-  return narrow(std::wstring(folder, length));
+  return utf8Of(folder, length, InvalidText::kReplace);
 }
 
 }  // namespace orv_platform

@@ -23,7 +23,11 @@ TEST(WCharString, EmptyTextNullAndDefaultAreTheSameEmptyString) {
     EXPECT_FALSE(s->isValid());
     EXPECT_EQ(s->getLength(), 0u);
     EXPECT_EQ(*s, byDefault);
+    ASSERT_NE(s->getTextOrEmpty(), nullptr) << "the text for C string calls is never null";
+    EXPECT_EQ(s->getTextOrEmpty()[0], 0);
   }
+  const CORVWCharString abc(ORV_W("abc"));
+  EXPECT_EQ(abc.getTextOrEmpty(), abc.getBuffer()) << "a non-empty string gives its own storage";
 }
 
 TEST(WCharString, ConstructionHoldsLengthPlusOne) {

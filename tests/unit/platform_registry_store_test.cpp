@@ -534,6 +534,33 @@ TEST(RegistryStore, SaveAndRestoreCopyASubtree) {
   RegCloseKey(target);
 }
 
+// A lone surrogate has no UTF-8 form; U+FFFD in its place would save over,
+// or restore from, a file that the caller never named.
+TEST(RegistryStore, AHiveFileNameThatDoesNotConvertExactlyNamesNoFile) {
+  RegistryFolder registry;
+  HKEY source = nullptr;
+  ASSERT_EQ(createKey(HKEY_CURRENT_USER, "Software\\Source", &source), ERROR_SUCCESS);
+  ASSERT_EQ(setDword(source, "", "Value", 1), ERROR_SUCCESS);
+  const WString loneSurrogate = wide((registry.path() / "saved").string()) + WCHAR(0xD800) + ORV_W(".hiv");
+  const fs::path lookAlike = registry.path() / "saved\xEF\xBF\xBD.hiv";
+
+  EXPECT_EQ(RegSaveKeyW(source, loneSurrogate.c_str(), nullptr), ERROR_INVALID_PARAMETER);
+  EXPECT_FALSE(fs::exists(lookAlike)) << "the save wrote a file with U+FFFD in its name";
+
+  const std::u16string lookAlikeUnits = lookAlike.u16string();
+  ASSERT_EQ(RegSaveKeyW(source, WString(lookAlikeUnits.begin(), lookAlikeUnits.end()).c_str(), nullptr), ERROR_SUCCESS);
+  ASSERT_TRUE(fs::exists(lookAlike));
+  HKEY target = nullptr;
+  ASSERT_EQ(createKey(HKEY_CURRENT_USER, "Software\\Target", &target), ERROR_SUCCESS);
+  ASSERT_EQ(setDword(target, "", "Kept", 2), ERROR_SUCCESS);
+  EXPECT_EQ(RegRestoreKeyW(target, loneSurrogate.c_str(), 0), ERROR_INVALID_PARAMETER);
+  DWORD value = 0;
+  EXPECT_EQ(readDword(HKEY_CURRENT_USER, "Software\\Target", "Kept", &value), ERROR_SUCCESS)
+      << "the restore read the file with U+FFFD in its name";
+  RegCloseKey(target);
+  RegCloseKey(source);
+}
+
 TEST(RegistryStore, NameRules) {
   RegistryFolder registry;
   HKEY key = nullptr;

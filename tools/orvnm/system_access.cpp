@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "orv_platform/paths.h"
+#include "orv_platform/text_encoding.h"
 
 namespace orvnm {
 namespace fs = std::filesystem;
@@ -41,23 +42,11 @@ class OpenKey {
 
 }  // namespace
 
-WString toWide(const std::string& text) {
-  if (text.empty()) return WString();
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return WString();
-  WString wide(static_cast<size_t>(length), WCHAR(0));
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-  return wide;
-}
+WString toWide(const std::string& text) { return orv_platform::utf16Of(text, orv_platform::InvalidText::kReplace); }
 
 std::string toUtf8(const WCHAR* text) {
-  if (text == nullptr || text[0] == 0) return std::string();
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 1) return std::string();
-  std::string narrow(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, &narrow[0], length, nullptr, nullptr);
-  narrow.resize(static_cast<size_t>(length - 1));
-  return narrow;
+  if (text == nullptr) return std::string();
+  return orv_platform::utf8Of(text, std::char_traits<WCHAR>::length(text), orv_platform::InvalidText::kReplace);
 }
 
 bool usesRegistry() { return orv_platform::kPathSeparator == ORV_W('\\'); }

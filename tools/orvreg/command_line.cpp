@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include "orv_platform/text_encoding.h"
+
 namespace orvreg {
 namespace {
 
@@ -172,14 +174,6 @@ WString fullKeyName(const RegCommand& command) {
   return command.path.empty() ? command.rootName : command.rootName + ORV_W("\\") + command.path;
 }
 
-std::string toUtf8(const WString& text) {
-  if (text.empty()) return std::string();
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return std::string();
-  std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-  return bytes;
-}
+std::string toUtf8(const WString& text) { return orv_platform::utf8Of(text, orv_platform::InvalidText::kReplace); }
 
 }  // namespace orvreg

@@ -1,5 +1,6 @@
 #include <string>
 
+#include "orv_platform/text_encoding.h"
 #include "reg_file.h"
 
 namespace orvreg {
@@ -105,11 +106,7 @@ class RegLineReader {
                                      (static_cast<unsigned char>(raw[2 * i + 1]) << 8));
       return text;
     }
-    if (raw.empty()) return text;
-    const int length = static_cast<int>(raw.size());
-    const int units = MultiByteToWideChar(codePage_, 0, raw.data(), length, nullptr, 0);
-    text.resize(static_cast<size_t>(units > 0 ? units : 0));
-    if (units > 0) MultiByteToWideChar(codePage_, 0, raw.data(), length, &text[0], units);
+    orv_platform::toUtf16(raw.data(), raw.size(), text, orv_platform::InvalidText::kReplace, codePage_);
     return text;
   }
 
@@ -326,9 +323,8 @@ class RegImporter {
     }
     // REGEDIT4 holds the strings of these types as ANSI bytes.
     if (regedit4_ && (*type == REG_SZ || *type == REG_EXPAND_SZ || *type == REG_MULTI_SZ) && !bytes->empty()) {
-      const int units = MultiByteToWideChar(CP_ACP, 0, bytes->data(), static_cast<int>(bytes->size()), nullptr, 0);
-      WString wide(static_cast<size_t>(units > 0 ? units : 0), 0);
-      if (units > 0) MultiByteToWideChar(CP_ACP, 0, bytes->data(), static_cast<int>(bytes->size()), &wide[0], units);
+      WString wide;
+      orv_platform::toUtf16(bytes->data(), bytes->size(), wide, orv_platform::InvalidText::kReplace, CP_ACP);
       bytes->assign(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(WCHAR));
     }
     return true;

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "orv_platform/text_encoding.h"
+
 namespace orv_posix {
 
 namespace {
@@ -47,13 +49,7 @@ DWORD win32ErrorFromErrno(int error, const std::string& path) {
 
 bool utf8PathOf(LPCWSTR path, std::string& utf8) {
   if (path == nullptr) return false;
-  const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return false;
-  utf8.assign(static_cast<size_t>(size), '\0');
-  if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path, -1, utf8.data(), size, nullptr, nullptr) != size)
-    return false;
-  utf8.pop_back();  // the terminator
-  return true;
+  return orv_platform::fromUtf16(path, std::char_traits<WCHAR>::length(path), utf8, orv_platform::InvalidText::kFail);
 }
 
 ErrnoKeeper::ErrnoKeeper() : saved_(errno) {}

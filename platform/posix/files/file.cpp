@@ -18,6 +18,7 @@
 #include "files/held_file.h"
 #include "orv_win32.h"
 #include "core/posix_error.h"
+#include "orv_platform/text_encoding.h"
 
 namespace {
 
@@ -317,11 +318,11 @@ DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
       return noModuleFileName(ERROR_MOD_NOT_FOUND);
     path = module->l_name;
   }
-  const int units = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);  // terminator included
-  if (units <= 0) return noModuleFileName(ERROR_NO_UNICODE_TRANSLATION);
-  std::u16string wide(static_cast<size_t>(units), u'\0');
-  MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), units);
-  const DWORD length = static_cast<DWORD>(units - 1);
+  // Bytes that are not UTF-8 show U+FFFD, as Windows shows undecodable names.
+  std::u16string wide;
+  if (!orv_platform::toUtf16(path.data(), path.size(), wide, orv_platform::InvalidText::kReplace))
+    return noModuleFileName(ERROR_NO_UNICODE_TRANSLATION);
+  const DWORD length = static_cast<DWORD>(wide.size());
   if (lpFilename == nullptr || nSize == 0) return noModuleFileName(ERROR_INSUFFICIENT_BUFFER);
   if (length >= nSize) {
     wide.copy(lpFilename, nSize - 1);

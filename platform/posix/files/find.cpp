@@ -11,14 +11,18 @@
 #include "core/kernel_object.h"
 #include "orv_win32.h"
 #include "core/posix_error.h"
-#include "text/utf16_text.h"
+#include "orv_platform/text_encoding.h"
 
 namespace {
 
 using orv_posix::ErrnoKeeper;
-using orv_posix::utf16FromUtf8;
 using orv_posix::utf8PathOf;
 using orv_posix::win32ErrorFromErrno;
+
+// Names that are not UTF-8 show U+FFFD, as Windows shows undecodable names.
+std::u16string utf16FromUtf8(const std::string& name) {
+  return orv_platform::utf16Of(name, orv_platform::InvalidText::kReplace);
+}
 
 constexpr WCHAR kAnyRun = u'*';
 constexpr WCHAR kAnyUnit = u'?';

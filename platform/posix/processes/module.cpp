@@ -8,17 +8,16 @@
 #include <string>
 
 #include "files/held_file.h"
+#include "orv_platform/text_encoding.h"
 #include "orv_win32.h"
 
 namespace {
 
+// A path with a lone surrogate names no file here: U+FFFD in its place would
+// load another library.
 std::string toUtf8Path(LPCWSTR path) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, path, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return std::string();
-  std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, path, -1, bytes.data(), size, nullptr, nullptr);
-  bytes.resize(static_cast<size_t>(size - 1));
-  return bytes;
+  if (path == nullptr) return std::string();
+  return orv_platform::utf8Of(path, std::char_traits<WCHAR>::length(path), orv_platform::InvalidText::kFail);
 }
 
 // Windows looks for a bare "name.dll" in its own system folders, which do

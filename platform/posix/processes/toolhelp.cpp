@@ -14,7 +14,7 @@
 #include "core/kernel_object.h"
 #include "orv_win32.h"
 #include "core/posix_error.h"
-#include "text/utf16_text.h"
+#include "orv_platform/text_encoding.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ std::string nameFromCommandLine(int proc, const std::string& pid) {
 }
 
 std::u16string exeFileOf(const std::string& name) {
-  std::u16string wide = orv_posix::utf16FromUtf8(name);
+  std::u16string wide = orv_platform::utf16Of(name, orv_platform::InvalidText::kReplace);
   if (wide.size() >= MAX_PATH) wide.resize(MAX_PATH - 1);
   return wide;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "orv_platform/text_encoding.h"
+
 namespace orv_posix {
 
 namespace {
@@ -101,10 +103,7 @@ ProfileText ProfileDocument::decode(const std::string& raw) const {
     if (std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
       text.assign(raw.begin(), raw.end());
     } else {
-      const int length = static_cast<int>(raw.size());
-      const int units = MultiByteToWideChar(CP_UTF8, 0, raw.data(), length, nullptr, 0);
-      text.resize(static_cast<size_t>(units));
-      if (units > 0) MultiByteToWideChar(CP_UTF8, 0, raw.data(), length, text.data(), units);
+      text = orv_platform::utf16Of(raw, orv_platform::InvalidText::kReplace);
     }
   } else {
     for (size_t at = 0; at + 1 < raw.size(); at += 2) text.push_back(unitAt(raw, at));
@@ -118,12 +117,7 @@ ProfileText ProfileDocument::decode(const std::string& raw) const {
 std::string ProfileDocument::encode(const ProfileText& text) const {
   std::string raw;
   if (encoding_ == Encoding::kUtf8) {
-    if (text.empty()) return raw;
-    const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    raw.resize(static_cast<size_t>(size));
-    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), length, raw.data(), size, nullptr, nullptr);
-    return raw;
+    return orv_platform::utf8Of(text, orv_platform::InvalidText::kReplace);
   }
   const bool little = encoding_ == Encoding::kUtf16Le;
   for (WCHAR unit : text) {

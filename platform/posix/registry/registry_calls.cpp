@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "orv_platform/text_encoding.h"
 #include "orv_win32.h"
 #include "registry_handles.h"
 
@@ -114,11 +115,10 @@ void deliverTime(uint64_t fileTime, PFILETIME out) {
 template <typename Work>
 LONG withHiveFile(HKEY hKey, LPCWSTR lpFile, Work&& work) {
   if (lpFile == nullptr || lpFile[0] == u'\0') return ERROR_INVALID_PARAMETER;
-  const int size = WideCharToMultiByte(CP_UTF8, 0, lpFile, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 1) return ERROR_INVALID_PARAMETER;
-  std::string path(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, lpFile, -1, path.data(), size, nullptr, nullptr);
-  path.resize(static_cast<size_t>(size - 1));
+  // A lone surrogate in place of U+FFFD would name another file.
+  std::string path;
+  if (!orv_platform::fromUtf16(lpFile, std::char_traits<WCHAR>::length(lpFile), path, orv_platform::InvalidText::kFail))
+    return ERROR_INVALID_PARAMETER;
   RegistryKeyHandle handle;
   const LONG status = useHandle(hKey, &handle);
   return status != ERROR_SUCCESS ? status : work(handle, path);

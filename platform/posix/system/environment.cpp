@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "orv_platform/text_encoding.h"
 #include "orv_win32.h"
 
 extern char** environ;
@@ -21,21 +22,12 @@ bool equalIgnoringCase(const char* a, const char* b, size_t length) {
 }
 
 bool toUtf8(const WCHAR* text, size_t length, std::string& out) {
-  out.clear();
-  if (length == 0) return true;
-  const int needed = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return false;
-  out.resize(static_cast<size_t>(needed));
-  return WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &out[0], needed, nullptr, nullptr) == needed;
+  return orv_platform::fromUtf16(text, length, out, orv_platform::InvalidText::kReplace);
 }
 
 WideText toUtf16(const char* text) {
-  const int length = static_cast<int>(std::strlen(text));
-  if (length == 0) return WideText();
-  const int needed = MultiByteToWideChar(CP_UTF8, 0, text, length, nullptr, 0);
-  if (needed <= 0) return WideText();
-  WideText out(static_cast<size_t>(needed), 0);
-  MultiByteToWideChar(CP_UTF8, 0, text, length, &out[0], needed);
+  WideText out;
+  orv_platform::toUtf16(text, std::strlen(text), out, orv_platform::InvalidText::kReplace);
   return out;
 }
 

@@ -11,7 +11,7 @@
 #include <ctime>
 #include <map>
 
-#include "text/utf16_text.h"
+#include "orv_platform/text_encoding.h"
 
 namespace orv_posix {
 namespace {
@@ -51,7 +51,10 @@ std::u16string textOf(const X509_NAME* name) {
     const int length = ASN1_STRING_to_UTF8(&utf8, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, i)));
     if (length < 0) continue;
     if (!text.empty()) text += u", ";
-    text += utf16FromUtf8(std::string(reinterpret_cast<char*>(utf8), static_cast<size_t>(length)));
+    orv_platform::WideText entry;
+    orv_platform::toUtf16(reinterpret_cast<const char*>(utf8), static_cast<size_t>(length), entry,
+                          orv_platform::InvalidText::kReplace);
+    text += entry;
     OPENSSL_free(utf8);
   }
   return text;

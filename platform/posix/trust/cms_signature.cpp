@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "orv_platform/trust_anchors.h"
-#include "text/utf16_text.h"
+#include "orv_platform/text_encoding.h"
 
 namespace orv_posix {
 namespace {
@@ -235,6 +235,7 @@ std::vector<std::basic_string<WCHAR>> orv_platform::takeIgnoredTrustAnchors() {
     paths.swap(ignored.paths);
   }
   std::vector<std::basic_string<WCHAR>> names;
-  for (const std::string& path : paths) names.push_back(orv_posix::utf16FromUtf8(path));
+  for (const std::string& path : paths)
+    names.push_back(orv_platform::utf16Of(path, orv_platform::InvalidText::kReplace));
   return names;
 }
