@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "core/posix_io.h"
+#include "orv_platform/child_process.h"
 #include "orv_platform/user_file.h"
 #include "orv_win32.h"
 
@@ -256,6 +257,34 @@ TEST_F(PosixIoFolder, AFileInTheWayOfAFolderIsRefused) {
   EXPECT_EQ(errno, ENOTDIR);
   EXPECT_FALSE(orv_posix::makeFolders(folder_ / "file", 0700));
   EXPECT_EQ(errno, ENOTDIR);
+}
+
+// A signal during the wait for a child's output is no end of it: the wait
+// goes on until its time is up.
+TEST(PosixIoChildProcess, ASignalDuringAReadIsNeitherAnEndNorAnEndlessWait) {
+  Pipe replies;
+  Pipe requests;
+  std::string error;
+  auto peer = orv_platform::ChildProcess::attach(replies.reader.get(), requests.writer.get(), error);
+  ASSERT_NE(peer, nullptr) << error;
+  char buffer[16];
+  size_t got = 0;
+  const auto start = std::chrono::steady_clock::now();
+  orv_platform::ReadStatus status;
+  {
+    Interrupter interrupter(pthread_self());
+    status = peer->read(buffer, sizeof buffer, 300, got);
+  }
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(status, orv_platform::ReadStatus::TimedOut);
+  EXPECT_LT(waited, std::chrono::seconds(5));
+  ASSERT_TRUE(orv_posix::writeAll(replies.writer.get(), std::string("reply")));
+  {
+    Interrupter interrupter(pthread_self());
+    status = peer->read(buffer, sizeof buffer, 2000, got);
+  }
+  EXPECT_EQ(status, orv_platform::ReadStatus::Data);
+  EXPECT_EQ(std::string(buffer, got), "reply");
 }
 
 }  // namespace
