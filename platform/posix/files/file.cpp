@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/kernel_object.h"
+#include "core/posix_io.h"
 #include "files/held_file.h"
 #include "orv_win32.h"
 #include "core/posix_error.h"
@@ -23,17 +24,17 @@
 namespace {
 
 using orv_posix::ErrnoKeeper;
+using orv_posix::FileDescriptor;
 using orv_posix::utf8PathOf;
 using orv_posix::win32ErrorFromErrno;
 
 class FileObject : public orv_posix::KernelObject {
  public:
-  explicit FileObject(int fd) : fd_(fd) {}
-  ~FileObject() override { ::close(fd_); }
-  int fd() const { return fd_; }
+  explicit FileObject(FileDescriptor file) : file_(std::move(file)) {}
+  int fd() const { return file_.get(); }
 
  private:
-  int fd_;
+  FileDescriptor file_;
 };
 
 // The files opened without write or delete sharing, by the path they were
@@ -108,23 +109,6 @@ DWORD noModuleFileName(DWORD error) {
   return 0;
 }
 
-// Flushes what the path names to disk; false with errno set.
-bool syncPath(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool synced = ::fsync(fd) == 0;
-  const int error = errno;
-  ::close(fd);
-  errno = error;
-  return synced;
-}
-
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::shared_ptr<FileObject> fileOf(HANDLE handle) { return orv_posix::lookupHandleAs<FileObject>(handle); }
 
 }  // namespace
@@ -158,8 +142,8 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     return INVALID_HANDLE_VALUE;
   }
   bool existed = false;
-  const int fd = openWithDisposition(path, flags, dwCreationDisposition, existed);
-  if (fd < 0) {
+  FileDescriptor opened(openWithDisposition(path, flags, dwCreationDisposition, existed));
+  if (!opened.valid()) {
     const int error = errno;
     SetLastError(error == EEXIST ? ERROR_FILE_EXISTS : win32ErrorFromErrno(error, path));
     return INVALID_HANDLE_VALUE;
@@ -167,12 +151,11 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
   // Opening a folder for writing fails by itself (EISDIR); only reading needs the check.
   struct stat info {};
   if ((flags & O_ACCMODE) == O_RDONLY && (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) == 0 &&
-      fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    ::close(fd);
+      fstat(opened.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
-  auto file = std::make_shared<FileObject>(fd);
+  auto file = std::make_shared<FileObject>(std::move(opened));
   const DWORD replaceSharing = FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   if ((flags & O_ACCMODE) == O_RDONLY && (dwShareMode & replaceSharing) == 0) rememberHeldFile(path, file);
   HANDLE handle = orv_posix::registerHandle(file);
@@ -191,19 +174,10 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDW
   if (!file) return FALSE;
   // One write call, so that appends of several processes never interleave;
   // only a short write (a full disk, a signal) goes round again.
-  const char* bytes = static_cast<const char*>(lpBuffer);
-  DWORD written = 0;
-  while (written < nNumberOfBytesToWrite) {
-    const ssize_t result = ::write(file->fd(), bytes + written, nNumberOfBytesToWrite - written);
-    if (result < 0) {
-      if (errno == EINTR) continue;
-      if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = written;
-      return failWith(errno == EBADF ? ERROR_ACCESS_DENIED : win32ErrorFromErrno(errno));
-    }
-    if (result == 0) break;
-    written += static_cast<DWORD>(result);
-  }
-  if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = written;
+  size_t written = 0;
+  const bool complete = orv_posix::writeAll(file->fd(), lpBuffer, nNumberOfBytesToWrite, &written);
+  if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = static_cast<DWORD>(written);
+  if (!complete) return failWith(errno == EBADF ? ERROR_ACCESS_DENIED : win32ErrorFromErrno(errno));
   return TRUE;
 }
 
@@ -215,15 +189,10 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD
     return failWith(ERROR_INVALID_PARAMETER);
   std::shared_ptr<FileObject> file = fileOf(hFile);
   if (!file) return FALSE;
-  for (;;) {
-    const ssize_t result = ::read(file->fd(), lpBuffer, nNumberOfBytesToRead);
-    if (result >= 0) {
-      if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = static_cast<DWORD>(result);
-      return TRUE;
-    }
-    if (errno == EINTR) continue;
-    return failWith(errno == EBADF ? ERROR_ACCESS_DENIED : win32ErrorFromErrno(errno));
-  }
+  const ssize_t result = orv_posix::readSome(file->fd(), lpBuffer, nNumberOfBytesToRead);
+  if (result < 0) return failWith(errno == EBADF ? ERROR_ACCESS_DENIED : win32ErrorFromErrno(errno));
+  if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = static_cast<DWORD>(result);
+  return TRUE;
 }
 
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
@@ -273,13 +242,13 @@ BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlag
     if (S_ISDIR(target.st_mode) || S_ISDIR(source.st_mode)) return failWith(ERROR_ACCESS_DENIED);
   }
   const bool writeThrough = (dwFlags & MOVEFILE_WRITE_THROUGH) != 0;
-  if (writeThrough && S_ISREG(source.st_mode) && !syncPath(from, O_RDONLY))
+  if (writeThrough && S_ISREG(source.st_mode) && !orv_posix::syncFile(from))
     return failWith(win32ErrorFromErrno(errno, from));
   const int result = (dwFlags & MOVEFILE_REPLACE_EXISTING) != 0
                          ? ::rename(from.c_str(), to.c_str())
                          : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
   if (result != 0) return failWith(errno == EEXIST ? ERROR_ALREADY_EXISTS : win32ErrorFromErrno(errno, to));
-  if (writeThrough && !syncPath(folderOf(to), O_RDONLY | O_DIRECTORY)) return failWith(win32ErrorFromErrno(errno, to));
+  if (writeThrough && !orv_posix::syncFolder(orv_posix::folderOf(to))) return failWith(win32ErrorFromErrno(errno, to));
   return TRUE;
 }
 

@@ -9,19 +9,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <vector>
+
+#include "core/posix_io.h"
 
 namespace orv_platform {
 namespace {
 
+using orv_posix::FileDescriptor;
+
 class PosixFileLock : public FileLock {
  public:
-  explicit PosixFileLock(int fd) : fd_(fd) {}
-  ~PosixFileLock() override { ::close(fd_); }  // closing releases the flock
+  explicit PosixFileLock(FileDescriptor file) : file_(std::move(file)) {}
 
  private:
-  int fd_;
+  FileDescriptor file_;  // closing it releases the flock
 };
 
 std::string failure(const std::string& path, const std::string& what) { return path + ": " + what; }
@@ -58,68 +59,33 @@ std::string openProblem(const std::string& path, int error) {
   return failure(path, error == ELOOP ? std::string("is a symbolic link") : std::strerror(error));
 }
 
-bool writeAll(int fd, const std::string& bytes) {
-  size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t result = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (result < 0 && errno == EINTR) continue;
-    if (result <= 0) return false;
-    written += static_cast<size_t>(result);
-  }
-  return true;
-}
-
-// A rename is only on disk once its folder is.
-bool syncFolder(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool synced = ::fsync(fd) == 0;
-  return ::close(fd) == 0 && synced;
-}
-
 }  // namespace
 
 std::unique_ptr<FileLock> FileLock::acquire(const std::string& path, std::string* problem) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) {
+  FileDescriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!file.valid()) {
     if (problem != nullptr) *problem = openProblem(path, errno);
     return nullptr;
   }
-  const std::string refused = checkOpenFile(fd, path);
+  const std::string refused = checkOpenFile(file.get(), path);
   if (!refused.empty()) {
     if (problem != nullptr) *problem = refused;
-    ::close(fd);
     return nullptr;
   }
   int locked;
   do {
-    locked = ::flock(fd, LOCK_EX);
+    locked = ::flock(file.get(), LOCK_EX);
   } while (locked != 0 && errno == EINTR);
   if (locked != 0) {
     if (problem != nullptr) *problem = failure(path, std::strerror(errno));
-    ::close(fd);
     return nullptr;
   }
-  return std::make_unique<PosixFileLock>(fd);
+  return std::make_unique<PosixFileLock>(std::move(file));
 }
 
 std::string makePrivateFolder(const std::string& path) {
   if (path.empty()) return "no folder named";
-  std::error_code error;
-  std::vector<std::filesystem::path> missing;
-  for (std::filesystem::path folder(path); !folder.empty() && !std::filesystem::exists(folder, error) && !error;
-       folder = folder.parent_path()) {
-    missing.push_back(folder);
-    if (folder == folder.parent_path()) break;
-  }
-  // Made 0700 whatever the umask: mkdir's mode is masked, chmod's is not.
-  for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
-    if (::mkdir(folder->c_str(), 0700) == 0) {
-      if (::chmod(folder->c_str(), 0700) != 0) return failure(folder->string(), std::strerror(errno));
-    } else if (errno != EEXIST) {
-      return failure(folder->string(), std::strerror(errno));
-    }
-  }
+  if (!orv_posix::makeFolders(path, 0700)) return failure(path, std::strerror(errno));
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return failure(path, std::strerror(errno));
   if (!S_ISDIR(info.st_mode)) return failure(path, "is not a folder");
@@ -133,21 +99,15 @@ std::string makePrivateFolder(const std::string& path) {
 
 std::string checkPrivateFile(const std::string& path, bool& exists) {
   exists = false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? std::string() : openProblem(path, errno);
+  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!file.valid()) return errno == ENOENT ? std::string() : openProblem(path, errno);
   exists = true;
-  const std::string problem = checkOpenFile(fd, path);
-  ::close(fd);
-  return problem;
+  return checkOpenFile(file.get(), path);
 }
 
 std::string makePrivateFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd >= 0) {
-    const std::string problem = checkOpenFile(fd, path);  // sets 0600 past the umask
-    ::close(fd);
-    return problem;
-  }
+  const FileDescriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (file.valid()) return checkOpenFile(file.get(), path);  // sets 0600 past the umask
   if (errno != EEXIST) return openProblem(path, errno);
   bool exists = false;
   const std::string problem = checkPrivateFile(path, exists);
@@ -155,20 +115,9 @@ std::string makePrivateFile(const std::string& path) {
 }
 
 bool replaceFile(const std::string& path, const std::string& bytes) {
-  std::vector<char> temporary(path.begin(), path.end());
-  const std::string suffix = ".XXXXXX";
-  temporary.insert(temporary.end(), suffix.begin(), suffix.end());
-  temporary.push_back('\0');
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);  // mode 0600
-  if (fd < 0) return false;
-  const bool written = ::fchmod(fd, 0600) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(temporary.data(), path.c_str()) != 0) {
-    ::unlink(temporary.data());
-    return false;
-  }
-  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  return syncFolder(folder.empty() ? std::string(".") : folder.string());
+  orv_posix::ReplacementAttributes ownerOnly;
+  ownerOnly.mode = 0600;
+  return orv_posix::replaceFileAtomically(path, bytes, ownerOnly);
 }
 
 std::string userDataFolder() {

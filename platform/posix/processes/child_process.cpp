@@ -12,46 +12,50 @@
 #include <cstring>
 #include <thread>
 
+#include "core/posix_io.h"
+
 extern char** environ;
 
 namespace orv_platform {
 namespace {
 
+using orv_posix::FileDescriptor;
+
 class PosixChildProcess : public ChildProcess {
  public:
-  PosixChildProcess(pid_t pid, int input, int output) : pid_(pid), input_(input), output_(output) {}
+  PosixChildProcess(pid_t pid, FileDescriptor input, FileDescriptor output)
+      : pid_(pid), input_(std::move(input)), output_(std::move(output)) {}
   ~PosixChildProcess() override {
     closeInput();
-    if (output_ >= 0) close(output_);
+    output_.reset();
     if (pid_ > 0 && !exitCode_) {
       terminate();
       wait(-1);
     }
   }
 
-  bool write(const void* data, size_t size) override {
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-      const ssize_t wrote = ::write(input_, bytes, size);
-      if (wrote < 0 && errno == EINTR) continue;
-      if (wrote <= 0) return false;
-      bytes += wrote;
-      size -= static_cast<size_t>(wrote);
-    }
-    return true;
-  }
+  bool write(const void* data, size_t size) override { return orv_posix::writeAll(input_.get(), data, size); }
 
-  void closeInput() override {
-    if (input_ >= 0) close(input_);
-    input_ = -1;
-  }
+  void closeInput() override { input_.reset(); }
 
+  // A signal neither ends the output nor stretches the wait: the poll goes
+  // on for the time that is left.
   ReadStatus read(void* data, size_t size, int timeoutMs, size_t& got) override {
     got = 0;
-    pollfd ready{output_, POLLIN, 0};
-    const int polled = poll(&ready, 1, timeoutMs);
-    if (polled == 0) return ReadStatus::TimedOut;
-    const ssize_t count = ::read(output_, data, size);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    pollfd ready{output_.get(), POLLIN, 0};
+    for (int left = timeoutMs;;) {
+      const int polled = poll(&ready, 1, left);
+      if (polled > 0) break;
+      if (polled == 0) return ReadStatus::TimedOut;
+      if (errno != EINTR) return ReadStatus::End;
+      if (timeoutMs >= 0) {
+        const auto remaining =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        left = static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, remaining.count()));
+      }
+    }
+    const ssize_t count = orv_posix::readSome(output_.get(), data, size);
     if (count <= 0) return ReadStatus::End;
     got = static_cast<size_t>(count);
     return ReadStatus::Data;
@@ -82,24 +86,22 @@ class PosixChildProcess : public ChildProcess {
 
  private:
   pid_t pid_;
-  int input_;
-  int output_;
+  FileDescriptor input_;
+  FileDescriptor output_;
   std::optional<int> exitCode_;
 };
 
 }  // namespace
 
 std::unique_ptr<ChildProcess> ChildProcess::attach(int readFd, int writeFd, std::string& error) {
-  const int input = dup(writeFd);
-  const int output = dup(readFd);
-  if (input < 0 || output < 0) {
+  FileDescriptor input(fcntl(writeFd, F_DUPFD_CLOEXEC, 0));
+  FileDescriptor output(fcntl(readFd, F_DUPFD_CLOEXEC, 0));
+  if (!input.valid() || !output.valid()) {
     error = std::strerror(errno);
-    if (input >= 0) close(input);
-    if (output >= 0) close(output);
     return nullptr;
   }
   signal(SIGPIPE, SIG_IGN);
-  return std::make_unique<PosixChildProcess>(-1, input, output);
+  return std::make_unique<PosixChildProcess>(-1, std::move(input), std::move(output));
 }
 
 std::unique_ptr<ChildProcess> ChildProcess::start(const std::string& program, const std::vector<std::string>& arguments,
@@ -109,16 +111,16 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::string& program, co
     error = std::strerror(errno);
     return nullptr;
   }
+  FileDescriptor childInput(toChild[0]), input(toChild[1]);
   if (pipe2(fromChild, O_CLOEXEC) != 0) {
     error = std::strerror(errno);
-    close(toChild[0]);
-    close(toChild[1]);
     return nullptr;
   }
+  FileDescriptor output(fromChild[0]), childOutput(fromChild[1]);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, childInput.get(), 0);
+  posix_spawn_file_actions_adddup2(&actions, childOutput.get(), 1);
 
   std::vector<std::string> words{program};
   words.insert(words.end(), arguments.begin(), arguments.end());
@@ -131,15 +133,13 @@ std::unique_ptr<ChildProcess> ChildProcess::start(const std::string& program, co
   pid_t pid = -1;
   const int spawned = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  close(toChild[0]);
-  close(fromChild[1]);
+  childInput.reset();
+  childOutput.reset();
   if (spawned != 0) {
     error = std::strerror(spawned);
-    close(toChild[1]);
-    close(fromChild[0]);
     return nullptr;
   }
-  return std::make_unique<PosixChildProcess>(pid, toChild[1], fromChild[0]);
+  return std::make_unique<PosixChildProcess>(pid, std::move(input), std::move(output));
 }
 
 }  // namespace orv_platform

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/posix_io.h"
 #include "files/held_file.h"
 #include "orv_platform/text_encoding.h"
 #include "orv_win32.h"
@@ -41,20 +42,13 @@ std::string descriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd
 // name it has loaded before for the same library without looking at the
 // file, so the descriptor is first moved to a number whose name no loaded
 // library carries.
-void* loadThroughDescriptor(int fd) {
+void* loadThroughDescriptor(orv_posix::FileDescriptor file) {
   for (int tries = 0; tries < 64; ++tries) {
-    std::string name = descriptorPath(fd);
-    if (dl_iterate_phdr(nameIsLoaded, name.data()) == 0) {
-      void* module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
-      close(fd);
-      return module;
-    }
-    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, fd + 1);
-    close(fd);
-    if (moved < 0) return nullptr;
-    fd = moved;
+    std::string name = descriptorPath(file.get());
+    if (dl_iterate_phdr(nameIsLoaded, name.data()) == 0) return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    file = orv_posix::FileDescriptor(fcntl(file.get(), F_DUPFD_CLOEXEC, file.get() + 1));
+    if (!file.valid()) return nullptr;
   }
-  close(fd);
   return nullptr;
 }
 
@@ -75,7 +69,8 @@ HMODULE LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD) {
     return nullptr;
   }
   const int held = orv_posix::duplicateHeldFile(path);
-  void* module = held >= 0 ? loadThroughDescriptor(held) : dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* module =
+      held >= 0 ? loadThroughDescriptor(orv_posix::FileDescriptor(held)) : dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) SetLastError(ERROR_MOD_NOT_FOUND);
   return static_cast<HMODULE>(module);
 }

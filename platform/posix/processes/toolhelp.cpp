@@ -15,6 +15,7 @@
 #include "orv_win32.h"
 #include "core/posix_error.h"
 #include "orv_platform/text_encoding.h"
+#include "core/posix_io.h"
 
 namespace {
 
@@ -57,20 +58,18 @@ ExeLink readExeLink(int proc, const std::string& pid, std::string& name) {
 // user, whose link only its owner may read), up to its terminating zero: a
 // program whose path holds spaces keeps its whole name, as Windows shows it.
 std::string nameFromCommandLine(int proc, const std::string& pid) {
-  const int fd = openat(proc, (pid + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::string();
+  const orv_posix::FileDescriptor commandLine(openat(proc, (pid + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC));
+  if (!commandLine.valid()) return std::string();
   std::string firstArgument;
   char buffer[512];
   // A path is at most PATH_MAX bytes; what goes beyond is no file name.
   while (firstArgument.size() < PATH_MAX) {
-    const ssize_t length = read(fd, buffer, sizeof buffer);
-    if (length < 0 && errno == EINTR) continue;
+    const ssize_t length = orv_posix::readSome(commandLine.get(), buffer, sizeof buffer);
     if (length <= 0) break;
     const char* end = static_cast<const char*>(std::memchr(buffer, '\0', static_cast<size_t>(length)));
     firstArgument.append(buffer, end != nullptr ? static_cast<size_t>(end - buffer) : static_cast<size_t>(length));
     if (end != nullptr) break;
   }
-  close(fd);
   return fileNameOf(firstArgument);
 }
 

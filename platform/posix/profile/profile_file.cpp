@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "core/posix_error.h"
+#include "core/posix_io.h"
 
 namespace orv_posix {
 
@@ -20,28 +21,6 @@ namespace {
 
 constexpr int kMaxLockAttempts = 1000;
 constexpr std::chrono::seconds kLockPatience(30);
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() { reset(); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  // Closes and reports the result: a failed close can lose written data.
-  bool close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 bool failWith(DWORD error) {
   SetLastError(error);
@@ -58,48 +37,14 @@ bool pathOf(LPCWSTR fileName, std::string& path) {
   return true;
 }
 
-// Non-blocking, so that a FIFO in the file's place cannot stall the call;
-// anything but a regular file is refused as Windows refuses a folder.
-int openRegularFile(const std::string& path, int flags, struct stat& info) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd < 0) return -1;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    errno = EISDIR;
-    return -1;
-  }
-  return fd;
-}
-
-bool readAll(int fd, const struct stat& info, std::string& bytes) {
+// Reads from the start of a freshly opened file.
+bool readWhole(int fd, const struct stat& info, std::string& bytes) {
   if (static_cast<unsigned long long>(info.st_size) > kMaxProfileFileBytes) return failWith(ERROR_NOT_ENOUGH_MEMORY);
   bytes.clear();
   bytes.reserve(static_cast<size_t>(info.st_size));
-  char chunk[65536];
-  for (off_t at = 0;;) {
-    const ssize_t got = ::pread(fd, chunk, sizeof(chunk), at);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return failWith(ERROR_READ_FAULT);
-    }
-    if (got == 0) return true;
-    // The file may have grown since fstat.
-    if (bytes.size() + static_cast<size_t>(got) > kMaxProfileFileBytes) return failWith(ERROR_NOT_ENOUGH_MEMORY);
-    bytes.append(chunk, static_cast<size_t>(got));
-    at += got;
-  }
-}
-
-bool writeAll(int fd, const std::string& bytes) {
-  for (size_t written = 0; written < bytes.size();) {
-    const ssize_t put = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    written += static_cast<size_t>(put);
-  }
-  return true;
+  if (!readAll(fd, bytes, kMaxProfileFileBytes)) return failWith(ERROR_READ_FAULT);
+  // The file may have grown since fstat.
+  return bytes.size() <= kMaxProfileFileBytes || failWith(ERROR_NOT_ENOUGH_MEMORY);
 }
 
 // Takes the exclusive lock within kLockPatience; a holder that keeps it
@@ -127,10 +72,10 @@ bool lockWholeFile(int fd) {
 // before us may have replaced the file meanwhile: the lock we hold is then
 // on the old file, and we start again. Open file description locks exclude
 // other threads of this process too.
-bool lockCurrentFile(const std::string& path, bool create, Descriptor& locked, struct stat& info) {
+bool lockCurrentFile(const std::string& path, bool create, FileDescriptor& locked, struct stat& info) {
   for (int attempt = 0; attempt < kMaxLockAttempts; ++attempt) {
-    locked.reset(openRegularFile(path, O_RDWR | (create ? O_CREAT : 0), info));
-    if (locked.get() < 0 || !lockWholeFile(locked.get())) return failWithErrno(path);
+    locked = openRegularFile(path, O_RDWR | (create ? O_CREAT : 0), &info);
+    if (!locked.valid() || !lockWholeFile(locked.get())) return failWithErrno(path);
     struct stat current {};
     const bool found = ::stat(path.c_str(), &current) == 0;
     if (found && sameFile(current, info)) return true;
@@ -154,26 +99,17 @@ bool replacementTarget(const std::string& path, std::string& target) {
   return true;
 }
 
-// Writes the bytes beside the target, flushes them to disk and renames them
-// over it: a crash leaves the old file or the new one, never a mix.
+// A crash leaves the old file or the new one, never a mix; the new one keeps
+// the old one's mode, and its owner where the writer may give it.
 bool replaceFile(const std::string& target, const struct stat& original, const std::string& bytes) {
-  const size_t slash = target.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string temporary = folder + "." + name + ".XXXXXX";
-  Descriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (out.get() < 0) return failWithErrno(target);
-  bool written = writeAll(out.get(), bytes) && ::fchmod(out.get(), original.st_mode & 07777) == 0;
-  if (written && (original.st_uid != ::geteuid() || original.st_gid != ::getegid()))
-    (void)!::fchown(out.get(), original.st_uid, original.st_gid);  // only a privileged writer can keep the owner
-  written = written && ::fsync(out.get()) == 0;
-  written = out.close() && written;
-  if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
-    const DWORD error = win32ErrorFromErrno(errno, target);
-    ::unlink(temporary.c_str());
-    return failWith(error == ERROR_SUCCESS ? ERROR_WRITE_FAULT : error);
-  }
-  return true;
+  ReplacementAttributes attributes;
+  attributes.mode = original.st_mode & 07777;
+  attributes.keepOwner = true;
+  attributes.owner = original.st_uid;
+  attributes.group = original.st_gid;
+  if (replaceFileAtomically(target, bytes, attributes)) return true;
+  const DWORD error = win32ErrorFromErrno(errno, target);
+  return failWith(error == ERROR_SUCCESS ? ERROR_WRITE_FAULT : error);
 }
 
 }  // namespace
@@ -185,9 +121,9 @@ bool readProfileFile(LPCWSTR fileName, std::string& bytes) {
   std::string path;
   if (!pathOf(fileName, path)) return false;
   struct stat info {};
-  Descriptor file(openRegularFile(path, O_RDONLY, info));
-  if (file.get() < 0) return failWithErrno(path);
-  return readAll(file.get(), info, bytes);
+  const FileDescriptor file = openRegularFile(path, O_RDONLY, &info);
+  if (!file.valid()) return failWithErrno(path);
+  return readWhole(file.get(), info, bytes);
 }
 
 // A relative name is taken from the current folder (Windows would look in
@@ -196,13 +132,13 @@ bool updateProfileFile(LPCWSTR fileName, bool createIfMissing, const std::functi
   ErrnoKeeper keepErrno;
   std::string path;
   if (!pathOf(fileName, path)) return false;
-  Descriptor locked;
+  FileDescriptor locked;
   struct stat info {};
   if (!lockCurrentFile(path, createIfMissing, locked, info)) {
     return !createIfMissing && GetLastError() == ERROR_FILE_NOT_FOUND;
   }
   std::string bytes;
-  if (!readAll(locked.get(), info, bytes)) return false;
+  if (!readWhole(locked.get(), info, bytes)) return false;
   if (!edit(bytes)) return true;
   std::string target;
   return replacementTarget(path, target) && replaceFile(target, info, bytes);

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/posix_io.h"
 #include "registry_sqlite.h"
 
 namespace orv_posix {
@@ -17,13 +18,10 @@ namespace {
 
 // Only the log is opened and closed here, never the hive itself: closing a
 // descriptor of the hive would drop the locks SQLite holds on it.
-LONG syncFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? ERROR_SUCCESS : registryStatusOfErrno(errno);
-  const bool synced = fdatasync(fd) == 0;
-  const int error = errno;
-  close(fd);
-  return synced ? ERROR_SUCCESS : registryStatusOfErrno(error);
+LONG syncLog(const std::string& path) {
+  const FileDescriptor log(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!log.valid()) return errno == ENOENT ? ERROR_SUCCESS : registryStatusOfErrno(errno);
+  return fdatasync(log.get()) == 0 ? ERROR_SUCCESS : registryStatusOfErrno(errno);
 }
 
 }  // namespace
@@ -55,7 +53,7 @@ LONG RegistryFlusher::flushNow(const std::string& walPath) {
     std::lock_guard<std::mutex> guard(lock_);
     due_.erase(walPath);
   }
-  return syncFile(walPath);
+  return syncLog(walPath);
 }
 
 void RegistryFlusher::flushAll() {
@@ -64,7 +62,7 @@ void RegistryFlusher::flushAll() {
     std::lock_guard<std::mutex> guard(lock_);
     pending.swap(due_);
   }
-  for (const auto& entry : pending) syncFile(entry.first);
+  for (const auto& entry : pending) syncLog(entry.first);
 }
 
 void RegistryFlusher::run() {
@@ -85,7 +83,7 @@ void RegistryFlusher::run() {
     const std::string path = earliest->first;
     due_.erase(earliest);
     guard.unlock();
-    syncFile(path);
+    syncLog(path);
     guard.lock();
   }
 }

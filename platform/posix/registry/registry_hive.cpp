@@ -11,6 +11,7 @@
 
 #include <sqlite3.h>
 
+#include "core/posix_io.h"
 #include "registry_flusher.h"
 #include "registry_sqlite.h"
 
@@ -30,26 +31,6 @@ constexpr size_t kWalIndexHeaderSize = 48;
 constexpr sqlite3_int64 kWalSizeLimit = 4 << 20;
 
 bool isRoot(RegistryKeyId key) { return key >= kLocalMachineRoot && key <= kCurrentConfigRoot; }
-
-// Creates the missing folders of `folder` with `mode`, whatever the umask.
-LONG makeFolders(const std::string& folder, mode_t mode) {
-  if (folder.empty()) return ERROR_SUCCESS;
-  struct stat info {};
-  if (stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
-  const size_t slash = folder.find_last_of('/');
-  if (slash != std::string::npos && slash > 0) {
-    const LONG status = makeFolders(folder.substr(0, slash), mode);
-    if (status != ERROR_SUCCESS) return status;
-  }
-  if (mkdir(folder.c_str(), mode) != 0 && errno != EEXIST) return registryStatusOfErrno(errno);
-  chmod(folder.c_str(), mode);
-  return ERROR_SUCCESS;
-}
-
-std::string folderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
-}
 
 std::string uniqueSibling(const std::string& path) {
   static std::atomic<unsigned> serial{0};
@@ -74,12 +55,10 @@ void RegistryHive::closeConnection() {
   statements_ = nullptr;
   if (db_ != nullptr) sqlite3_close(db_);
   db_ = nullptr;
-  if (counterFd_ >= 0) close(counterFd_);
-  counterFd_ = -1;
+  counter_.reset();
   if (shmView_ != nullptr) munmap(const_cast<unsigned char*>(shmView_), kWalIndexHeaderSize);
   shmView_ = nullptr;
-  if (shmFd_ >= 0) close(shmFd_);
-  shmFd_ = -1;
+  shm_.reset();
   state_ = State::kClosed;
   dropCache();
 }
@@ -138,28 +117,24 @@ LONG upgradeFormat(sqlite3* db) {
 }  // namespace
 
 LONG RegistryHive::open() {
-  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  FileDescriptor hive(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!hive.valid()) {
     if (errno == ENOENT) {
       state_ = State::kMissing;
       return ERROR_SUCCESS;
     }
     return registryStatusOfErrno(errno);
   }
-  LONG status = registryCheckHeader(fd);
-  if (status != ERROR_SUCCESS) {
-    close(fd);
-    return status;
-  }
+  LONG status = registryCheckHeader(hive.get());
+  if (status != ERROR_SUCCESS) return status;
   // Read-write when the file allows it, read-only otherwise.
   if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr) !=
       SQLITE_OK) {
     sqlite3_close(db_);
     db_ = nullptr;
-    close(fd);
     return ERROR_ACCESS_DENIED;
   }
-  counterFd_ = fd;
+  counter_ = std::move(hive);
   registryConfigure(db_);
   readOnly_ = sqlite3_db_readonly(db_, "main") == 1;
   status = prepareConnection();
@@ -175,7 +150,7 @@ LONG RegistryHive::open() {
 // across connections, with its files) and brings its format up to date.
 LONG RegistryHive::prepareConnection() {
   unsigned char mode = 0;
-  if (pread(counterFd_, &mode, 1, kModeAndCounterOffset) != 1) return ERROR_REGISTRY_CORRUPT;
+  if (pread(counter_.get(), &mode, 1, kModeAndCounterOffset) != 1) return ERROR_REGISTRY_CORRUPT;
   LONG status = ERROR_SUCCESS;
   if (!readOnly_) {
     int persist = 1;
@@ -202,20 +177,18 @@ LONG RegistryHive::prepareConnection() {
 // The first write makes the file: complete under another name, then linked
 // into place, so that no process ever opens a half-made hive.
 LONG RegistryHive::createFile() {
-  LONG status = makeFolders(folderOf(path_), folderMode_);
-  if (status != ERROR_SUCCESS) return status == ERROR_PATH_NOT_FOUND ? ERROR_ACCESS_DENIED : status;
+  if (!makeFolders(folderOf(path_), folderMode_)) {
+    const LONG status = registryStatusOfErrno(errno);
+    return status == ERROR_PATH_NOT_FOUND ? ERROR_ACCESS_DENIED : status;
+  }
   const std::string fresh = uniqueSibling(path_);
-  status = registryWriteEmptyHive(fresh, fileMode_);
+  LONG status = registryWriteEmptyHive(fresh, fileMode_);
   if (status != ERROR_SUCCESS) return status;
   const bool linked = link(fresh.c_str(), path_.c_str()) == 0;
   const int linkError = errno;
   unlink(fresh.c_str());
   if (!linked && linkError != EEXIST) return registryStatusOfErrno(linkError);  // EEXIST: another process made it first
-  const int folder = ::open(folderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    fsync(folder);
-    close(folder);
-  }
+  syncFolder(folderOf(path_));  // the hive works on without it; its own writes are synced
   return open();
 }
 
@@ -225,7 +198,7 @@ LONG RegistryHive::createFile() {
 LONG RegistryHive::readStamp(unsigned char* stamp, size_t* size) {
   *size = 0;
   if (!walMode_) {
-    const ssize_t got = pread(counterFd_, stamp, kModeAndCounterSize, kModeAndCounterOffset);
+    const ssize_t got = pread(counter_.get(), stamp, kModeAndCounterSize, kModeAndCounterOffset);
     if (got != static_cast<ssize_t>(kModeAndCounterSize)) {
       return got < 0 ? ERROR_REGISTRY_IO_FAILED : ERROR_REGISTRY_CORRUPT;
     }
@@ -235,14 +208,14 @@ LONG RegistryHive::readStamp(unsigned char* stamp, size_t* size) {
     }
     walMode_ = true;  // another process moved the hive to the log
   }
-  if (shmFd_ < 0) shmFd_ = ::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
-  if (shmView_ == nullptr && shmFd_ >= 0) {
+  if (!shm_.valid()) shm_.reset(::open((path_ + "-shm").c_str(), O_RDONLY | O_CLOEXEC));
+  if (shmView_ == nullptr && shm_.valid()) {
     // SQLite maps the same page and never shrinks the file below it while
     // a connection (this one) is attached, so reading it is as safe as
     // SQLite's own reads, and costs no system call.
     struct stat info {};
-    if (fstat(shmFd_, &info) == 0 && info.st_size >= static_cast<off_t>(kWalIndexHeaderSize)) {
-      void* view = mmap(nullptr, kWalIndexHeaderSize, PROT_READ, MAP_SHARED, shmFd_, 0);
+    if (fstat(shm_.get(), &info) == 0 && info.st_size >= static_cast<off_t>(kWalIndexHeaderSize)) {
+      void* view = mmap(nullptr, kWalIndexHeaderSize, PROT_READ, MAP_SHARED, shm_.get(), 0);
       if (view != MAP_FAILED) shmView_ = static_cast<const unsigned char*>(view);
     }
   }
@@ -250,7 +223,8 @@ LONG RegistryHive::readStamp(unsigned char* stamp, size_t* size) {
     std::atomic_thread_fence(std::memory_order_acquire);
     std::memcpy(stamp, shmView_, kWalIndexHeaderSize);
     *size = kWalIndexHeaderSize;
-  } else if (shmFd_ >= 0 && pread(shmFd_, stamp, kWalIndexHeaderSize, 0) == static_cast<ssize_t>(kWalIndexHeaderSize)) {
+  } else if (shm_.valid() &&
+             pread(shm_.get(), stamp, kWalIndexHeaderSize, 0) == static_cast<ssize_t>(kWalIndexHeaderSize)) {
     *size = kWalIndexHeaderSize;
   }
   return ERROR_SUCCESS;

@@ -27,6 +27,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/posix_io.h"
 #include "orv_win32.h"
 #include "registry_upcase.h"
 
@@ -166,8 +167,8 @@ class RegistryHive {
   State state_ = State::kClosed;
   sqlite3* db_ = nullptr;
   RegistryStatements* statements_ = nullptr;
-  int counterFd_ = -1;                      // closed only after the connection: closing it would drop SQLite's locks
-  int shmFd_ = -1;                          // the same, for the -shm file
+  FileDescriptor counter_;                  // closed only after the connection: closing it would drop SQLite's locks
+  FileDescriptor shm_;                      // the same, for the -shm file
   const unsigned char* shmView_ = nullptr;  // its first bytes, mapped
   bool readOnly_ = false;
   bool walMode_ = false;

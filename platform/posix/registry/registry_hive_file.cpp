@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "core/posix_io.h"
 #include "registry_hive.h"
 #include "registry_sqlite.h"
 
@@ -50,17 +51,16 @@ LONG attach(sqlite3* db, const std::string& file, const char* schema) {
 
 // A file RegSaveKeyW made: a hive in rollback mode, whole in itself.
 LONG checkHiveFile(const std::string& file) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  const FileDescriptor hive(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!hive.valid()) {
     const LONG status = registryStatusOfErrno(errno);
     return status == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : status;
   }
-  LONG status = registryCheckHeader(fd);
+  LONG status = registryCheckHeader(hive.get());
   unsigned char mode = 0;
-  if (status == ERROR_SUCCESS && (pread(fd, &mode, 1, kJournalModeOffset) != 1 || mode != 1)) {
+  if (status == ERROR_SUCCESS && (pread(hive.get(), &mode, 1, kJournalModeOffset) != 1 || mode != 1)) {
     status = ERROR_REGISTRY_CORRUPT;
   }
-  close(fd);
   return status;
 }
 

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <vector>
 
+#include "core/posix_io.h"
 #include "registry_hive.h"
 
 namespace orv_posix {
@@ -49,11 +50,6 @@ constexpr size_t kWriteVersionOffset = 18;
 constexpr size_t kReadVersionOffset = 19;
 constexpr size_t kUserVersionOffset = 60;
 constexpr size_t kApplicationIdOffset = 68;
-
-uint32_t bigEndian32(const unsigned char* bytes) {
-  return (static_cast<uint32_t>(bytes[0]) << 24) | (static_cast<uint32_t>(bytes[1]) << 16) |
-         (static_cast<uint32_t>(bytes[2]) << 8) | bytes[3];
-}
 
 // registry_fold(name): the folded form of a stored name, NULL for anything
 // that is not a name.
@@ -295,9 +291,9 @@ LONG registryCheckHeader(int fd) {
   if ((writeVersion != 1 && writeVersion != 2) || header[kReadVersionOffset] != writeVersion) {
     return ERROR_REGISTRY_CORRUPT;
   }
-  const uint32_t format = bigEndian32(header + kUserVersionOffset);
-  if (bigEndian32(header + kApplicationIdOffset) != kRegistryApplicationId || format < kRegistryOldestFormatVersion ||
-      format > kRegistryFormatVersion) {
+  const uint32_t format = readBigEndian32(header + kUserVersionOffset);
+  if (readBigEndian32(header + kApplicationIdOffset) != kRegistryApplicationId ||
+      format < kRegistryOldestFormatVersion || format > kRegistryFormatVersion) {
     return ERROR_REGISTRY_CORRUPT;
   }
   return ERROR_SUCCESS;
@@ -335,10 +331,11 @@ LONG registryCheckSchema(sqlite3* db, const char* schema) {
 }
 
 LONG registryWriteEmptyHive(const std::string& path, mode_t mode) {
-  const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
-  if (fd < 0) return errno == EEXIST ? ERROR_ALREADY_EXISTS : registryStatusOfErrno(errno);
-  fchmod(fd, mode);
-  close(fd);
+  {
+    const FileDescriptor file(::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode));
+    if (!file.valid()) return errno == EEXIST ? ERROR_ALREADY_EXISTS : registryStatusOfErrno(errno);
+    fchmod(file.get(), mode);  // past the umask
+  }
   sqlite3* db = nullptr;
   int result = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (result == SQLITE_OK) {

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "core/posix_io.h"
 #include "orv_platform/trust_anchors.h"
 #include "orv_platform/text_encoding.h"
 
@@ -49,19 +50,6 @@ bool endsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// Reads at most limit + 1 bytes, so that a larger file shows as such.
-bool readUpTo(int fd, size_t limit, std::string& bytes) {
-  char buffer[16384];
-  while (bytes.size() <= limit) {
-    const ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) return true;
-    bytes.append(buffer, static_cast<size_t>(got));
-  }
-  return true;
-}
-
 CmsPtr decodeSignature(const std::string& bytes, bool& pem) {
   BioPtr stream(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
   if (!stream) return nullptr;
@@ -81,10 +69,9 @@ bool isDetachedWithOneSigner(CMS_ContentInfo* message) {
 // through an unbuffered stream that the PEM reader takes one byte at a time.
 constexpr size_t kMaxAnchorFileBytes = 1u << 20;
 
-void addAnchorsFrom(int fd, X509_STORE* anchors) {
+void addAnchorsFrom(const FileDescriptor& file, X509_STORE* anchors) {
   std::string bytes;
-  const bool read = readUpTo(fd, kMaxAnchorFileBytes, bytes);
-  close(fd);
+  const bool read = readAll(file.get(), bytes, kMaxAnchorFileBytes);
   if (!read || bytes.size() > kMaxAnchorFileBytes) return;
   BioPtr stream(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
   if (!stream) return;
@@ -98,28 +85,25 @@ void addAnchorsFrom(int fd, X509_STORE* anchors) {
 X509StorePtr loadTrustAnchors() {
   X509StorePtr anchors(X509_STORE_new());
   if (!anchors) return anchors;
-  const int folderFd = open(trustAnchorFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd < 0) return anchors;
+  FileDescriptor folder(open(trustAnchorFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folder.valid()) return anchors;
   struct stat folderInfo {};
   DIR* listing = nullptr;
-  const bool examined = fstat(folderFd, &folderInfo) == 0;
+  const bool examined = fstat(folder.get(), &folderInfo) == 0;
   if (examined && !isTrustworthy(folderInfo)) ignoreAnchor(trustAnchorFolder());
-  if (!examined || !isTrustworthy(folderInfo) || (listing = fdopendir(folderFd)) == nullptr) {
-    close(folderFd);
-    return anchors;
-  }
+  if (!examined || !isTrustworthy(folderInfo) || (listing = fdopendir(folder.get())) == nullptr) return anchors;
+  folder.release();  // the listing owns it now
   while (dirent* entry = readdir(listing)) {
     const std::string name = entry->d_name;
     if (!endsWith(name, ".pem")) continue;
-    const int fd = openat(dirfd(listing), name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) continue;
+    const FileDescriptor file(openat(dirfd(listing), name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!file.valid()) continue;
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !isTrustworthy(info)) {
+    if (fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || !isTrustworthy(info)) {
       if (S_ISREG(info.st_mode)) ignoreAnchor(trustAnchorFolder() + "/" + name);
-      close(fd);
       continue;
     }
-    addAnchorsFrom(fd, anchors.get());
+    addAnchorsFrom(file, anchors.get());
   }
   closedir(listing);  // closes folderFd
   return anchors;
@@ -143,29 +127,15 @@ constexpr VerdictOf kVerdicts[] = {
 
 }  // namespace
 
-int openRegularFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return -1;
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    errno = EINVAL;
-    return -1;
-  }
-  return fd;
-}
-
 DetachedSignature readDetachedSignature(const std::string& file) {
   DetachedSignature signature;
-  const int fd = openRegularFile(file + ".p7s");
-  if (fd < 0) {
+  const FileDescriptor signatureFile = openRegularFile(file + ".p7s");
+  if (!signatureFile.valid()) {
     signature.status = (errno == ENOENT || errno == ENOTDIR) ? TRUST_E_NOSIGNATURE : CRYPT_E_FILE_ERROR;
     return signature;
   }
   std::string bytes;
-  const bool read = readUpTo(fd, kMaxSignatureBytes, bytes);
-  close(fd);
-  if (!read) {
+  if (!readAll(signatureFile.get(), bytes, kMaxSignatureBytes)) {
     signature.status = CRYPT_E_FILE_ERROR;
     return signature;
   }

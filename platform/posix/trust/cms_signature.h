@@ -28,10 +28,6 @@ using CmsPtr = std::unique_ptr<CMS_ContentInfo, OpenSslFree>;
 using BioPtr = std::unique_ptr<BIO, OpenSslFree>;
 using X509StackPtr = std::unique_ptr<STACK_OF(X509), OpenSslFree>;
 
-// Opens a regular file for reading without blocking on a FIFO or a device;
-// -1 with errno otherwise (EINVAL for what is not a regular file).
-int openRegularFile(const std::string& path);
-
 struct DetachedSignature {
   HRESULT status = 0;  // 0, TRUST_E_NOSIGNATURE or CRYPT_E_FILE_ERROR
   CmsPtr message;      // a detached signed-data message with one signer

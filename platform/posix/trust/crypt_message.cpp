@@ -8,6 +8,7 @@
 
 #include "cert_store.h"
 #include "core/posix_error.h"
+#include "core/posix_io.h"
 
 namespace {
 
@@ -91,9 +92,8 @@ BOOL CryptQueryObject(DWORD dwObjectType, const void* pvObject, DWORD dwExpected
   std::string path;
   if (!orv_posix::utf8PathOf(static_cast<LPCWSTR>(pvObject), path) || path.empty()) return fail(ERROR_INVALID_NAME);
 
-  const int file = orv_posix::openRegularFile(path);
-  if (file < 0) return fail(errno == EINVAL ? ERROR_ACCESS_DENIED : orv_posix::win32ErrorFromErrno(errno, path));
-  close(file);
+  if (!orv_posix::openRegularFile(path).valid())
+    return fail(errno == EISDIR ? ERROR_ACCESS_DENIED : orv_posix::win32ErrorFromErrno(errno, path));
   orv_posix::DetachedSignature signature = orv_posix::readDetachedSignature(path);
   if (signature.status == CRYPT_E_FILE_ERROR) return failWith(CRYPT_E_FILE_ERROR);
   const DWORD format = signature.pem ? CERT_QUERY_FORMAT_BASE64_ENCODED : CERT_QUERY_FORMAT_BINARY;

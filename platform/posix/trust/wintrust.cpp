@@ -15,6 +15,7 @@
 #include "cert_store.h"
 #include "core/kernel_object.h"
 #include "core/posix_error.h"
+#include "core/posix_io.h"
 #include "files/held_file.h"
 #include "orv_win32.h"
 
@@ -92,12 +93,10 @@ class ProviderState : public orv_posix::KernelObject {
 // The file's bytes through a descriptor of its own (its own offset): from
 // the caller's handle when it gave one, else from the path.
 int openContent(const std::string& path, HANDLE held) {
-  if (held == nullptr || held == INVALID_HANDLE_VALUE) return orv_posix::openRegularFile(path);
-  const int duplicate = orv_posix::duplicateFileDescriptor(held);
-  if (duplicate < 0) return -1;
-  const int fd = orv_posix::openRegularFile("/proc/self/fd/" + std::to_string(duplicate));
-  close(duplicate);
-  return fd;
+  if (held == nullptr || held == INVALID_HANDLE_VALUE) return orv_posix::openRegularFile(path).release();
+  const orv_posix::FileDescriptor duplicate(orv_posix::duplicateFileDescriptor(held));
+  if (!duplicate.valid()) return -1;
+  return orv_posix::openRegularFile("/proc/self/fd/" + std::to_string(duplicate.get())).release();
 }
 
 // The chain kept for the caller when it asked for the state.
