@@ -250,8 +250,8 @@ bool keyIsEmpty(HKEY root, const std::string& key) {
   DWORD subkeys = 0;
   DWORD values = 0;
   return open.get() != nullptr &&
-         RegQueryInfoKeyW(open.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                          nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+         RegQueryInfoKeyW(open.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                          nullptr, nullptr) == ERROR_SUCCESS &&
          subkeys == 0 && values == 0;
 }
 
