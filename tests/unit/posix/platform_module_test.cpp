@@ -4,7 +4,6 @@
 
 namespace {
 
-#ifndef _WIN32
 // The shell's library exists only on Windows; ordinals exist only in PE exports.
 TEST(Module, TheShellLibraryDoesNotLoadAndOrdinalsAreNeverFound) {
   for (const WCHAR* name : {ORV_W("shlwapi.dll"), ORV_W("SHLWAPI.DLL")}) {
@@ -21,6 +20,5 @@ TEST(Module, TheShellLibraryDoesNotLoadAndOrdinalsAreNeverFound) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
   EXPECT_TRUE(FreeLibrary(libc));
 }
-#endif
 
 }  // namespace
