@@ -28,9 +28,9 @@ std::string readAll(int fd) {
 }
 
 TEST(LaunchedProgram, PassesArgumentsEnvironmentAndInputAndReportsTheExitCode) {
-  LaunchedProgram program({"/bin/sh", "-c", "read line; echo \"$1 $ORV_LAUNCH_TEST $line\"; echo oops >&2; exit 3",
-                           "sh", "first"},
-                          {LaunchOptions::Streams::kPipes, "", {"ORV_LAUNCH_TEST=extra"}});
+  LaunchedProgram program(
+      {"/bin/sh", "-c", "read line; echo \"$1 $ORV_LAUNCH_TEST $line\"; echo oops >&2; exit 3", "sh", "first"},
+      {LaunchOptions::Streams::kPipes, "", {"ORV_LAUNCH_TEST=extra"}});
   ASSERT_EQ(write(program.input(), "typed\n", 6), 6);
   program.closeInput();
   EXPECT_EQ(readAll(program.output()), "first extra typed\n");
