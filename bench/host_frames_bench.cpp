@@ -12,19 +12,19 @@
 // this program); ORV_BENCH_BASELINE_HOST, when set, measures a second build
 // side by side in the same run.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
-extern char** environ;
+#include "launched_program.h"
 
 namespace {
 
@@ -84,24 +84,20 @@ void BM_HostWithFrame(benchmark::State& state, std::string host, const Shape* sh
   if (input.empty()) return state.SkipWithError("cannot write the input");
   double peakMiB = 0;
   for (auto _ : state) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    char* argv[] = {host.data(), nullptr};
-    pid_t pid = -1;
     const auto start = std::chrono::steady_clock::now();
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return state.SkipWithError("cannot start the host");
-    int status = 0;
+    std::optional<orv_test::LaunchedProgram> program;
+    try {
+      program.emplace(std::vector<std::string>{host},
+                      orv_test::LaunchOptions{orv_test::LaunchOptions::Streams::kNull, input});
+    } catch (const std::runtime_error&) {
+      return state.SkipWithError("cannot start the host");
+    }
     rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    const int exitCode = program->waitForExit(&usage);
     const auto end = std::chrono::steady_clock::now();
     state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // KiB on Linux
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return state.SkipWithError("the host failed");
+    if (exitCode != 0) return state.SkipWithError("the host failed");
   }
   std::remove(input.c_str());
   state.counters["peak_MiB"] = peakMiB;

@@ -5,9 +5,6 @@
 // module (a stored record), the signed reference policy module and the
 // stand-in, on a throw-away registry.
 #include <benchmark/benchmark.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,10 +12,11 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "launched_program.h"
 #include "orv_platform/child_process.h"
-
-extern char** environ;
+#include "process_wait.h"
 
 namespace {
 
@@ -62,16 +60,13 @@ class Installation {
         "/ /f >/dev/null");
     run(orvreg + " add \"HKLM\\Software\\Halvik\\Password Manager\\Modules\" /v AppPolicy /t REG_SZ /d " + folder_ +
         "/orvpwm_policy.so /f >/dev/null");
-    std::string program = kBin + "/password_manager.exe";
-    char* argv[] = {program.data(), nullptr};
-    if (posix_spawn(&standIn_, argv[0], nullptr, nullptr, argv, environ) != 0) std::exit(1);
-    usleep(200 * 1000);
+    standIn_ = std::make_unique<orv_test::LaunchedProgram>(std::vector<std::string>{kBin + "/password_manager.exe"});
+    if (!orv_test::waitUntilRunning("password_manager.exe")) std::exit(1);
     Host host("pwm_chrome_extension_host");
     host.send(kCreate);
   }
   ~Installation() {
-    kill(standIn_, SIGKILL);
-    waitpid(standIn_, nullptr, 0);
+    standIn_.reset();
     std::filesystem::remove_all(folder_);
   }
 
@@ -121,7 +116,7 @@ class Installation {
 
  private:
   std::string folder_;
-  pid_t standIn_ = -1;
+  std::unique_ptr<orv_test::LaunchedProgram> standIn_;
 };
 
 Installation& installation() {

@@ -4,27 +4,26 @@
 // reference interface module ("InstallPath") with its store in a scratch
 // folder, the stand-in "password_manager.exe" running and the text log on,
 // so that loads and creates reach the record path, the store and the log.
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "ChromeNativeMessageHandle.h"
 #include "MessageReader.h"
+#include "launched_program.h"
 #include "orv_win32.h"
-
-extern char** environ;
+#include "process_wait.h"
 
 namespace {
 
 std::string gFolder;
-pid_t gStandIn = -1;
+std::unique_ptr<orv_test::LaunchedProgram> gStandIn;
 
 void require(bool condition, const char* what) {
   if (condition) return;
@@ -57,19 +56,8 @@ void setDword(const char* path, const char* name, DWORD value) {
   RegCloseKey(key);
 }
 
-int runAndWait(char* const argv[]) {
-  pid_t child = -1;
-  if (posix_spawn(&child, argv[0], nullptr, nullptr, argv, environ) != 0) return -1;
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 void cleanUp() {
-  if (gStandIn > 0) {
-    kill(gStandIn, SIGKILL);
-    waitpid(gStandIn, nullptr, 0);
-  }
+  gStandIn.reset();
   std::error_code ignored;
   std::filesystem::remove_all(gFolder, ignored);
 }
@@ -88,11 +76,9 @@ CChromeNativeMessageHandle* installedHost() {
 
   const std::string policy = gFolder + "/orvpwm_policy.so";
   std::filesystem::copy_file(ORV_BIN_DIR "/orvpwm_policy.so", policy);
-  std::string signer = ORV_SOURCE_DIR "/scripts/sign-module";
-  std::string module = policy;
-  std::string trust = registry + "/trust";
-  char* signArgs[] = {signer.data(), module.data(), trust.data(), nullptr};
-  require(runAndWait(signArgs) == 0, "cannot sign the policy module (scripts/sign-module)");
+  orv_test::LaunchedProgram signer({ORV_SOURCE_DIR "/scripts/sign-module", policy, registry + "/trust"},
+                                   {orv_test::LaunchOptions::Streams::kInherit});
+  require(signer.waitForExit() == 0, "cannot sign the policy module (scripts/sign-module)");
 
   setString("Software\\Halvik\\Password Manager", "InstallPath", ORV_BIN_DIR "/");
   setString("Software\\Halvik\\Password Manager\\Modules", "AppPolicy", policy);
@@ -102,11 +88,8 @@ CChromeNativeMessageHandle* installedHost() {
   setDword("SOFTWARE\\Halvik\\Logs", "MaxLogFileNum", 2);
   setString("SOFTWARE\\Halvik\\Logs", "TextOutput", gFolder + "/log/host.log");
 
-  std::string standIn = ORV_BIN_DIR "/password_manager.exe";
-  char* standInArgs[] = {standIn.data(), nullptr};
-  require(posix_spawn(&gStandIn, standInArgs[0], nullptr, nullptr, standInArgs, environ) == 0,
-          "cannot start the stand-in");
-  usleep(200 * 1000);
+  gStandIn = std::make_unique<orv_test::LaunchedProgram>(std::vector<std::string>{ORV_BIN_DIR "/password_manager.exe"});
+  require(orv_test::waitUntilRunning("password_manager.exe"), "the stand-in does not show as running");
   // Replies go nowhere; the fuzzer's own output stays on standard error.
   require(std::freopen("/dev/null", "wb", stdout) != nullptr, "cannot silence standard output");
   return new CChromeNativeMessageHandle();

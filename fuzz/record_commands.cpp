@@ -2,11 +2,7 @@
 // module loaded, a policy that allows everything and the password manager
 // stand-in running: the body as sent, the bytes as page title and field
 // values of a create, and as the UTF-16 fields a load answers with.
-#include <fcntl.h>
 #include <json/json.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,13 +10,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "ChromeNativeMessageHandle.h"
+#include "launched_program.h"
 #include "orv_win32.h"
+#include "process_wait.h"
 #include "test_module_controls.h"
-
-extern char** environ;
 
 namespace {
 
@@ -37,14 +35,8 @@ void setString(HKEY root, const char* key, const char* name, const std::string& 
   RegCloseKey(handle);
 }
 
-pid_t g_standIn = -1;
-
-void stopStandIn() {
-  if (g_standIn > 0) {
-    kill(g_standIn, SIGKILL);
-    waitpid(g_standIn, nullptr, 0);
-  }
-}
+// Stopped by its process id when the fuzzer exits.
+std::unique_ptr<orv_test::LaunchedProgram> g_standIn;
 
 struct Environment {
   CChromeNativeMessageHandle* handler = nullptr;
@@ -58,11 +50,9 @@ struct Environment {
     setString(HKEY_LOCAL_MACHINE, "Software\\Halvik\\Password Manager", "InstallPath", modules + "/programmable/");
     setString(HKEY_LOCAL_MACHINE, "Software\\Halvik\\Password Manager\\Modules", "AppPolicy",
               modules + "/policy/test_policy.dll");
-    std::string program = ORV_BIN_DIR "/password_manager.exe";
-    char* argv[] = {program.data(), nullptr};
-    if (posix_spawn(&g_standIn, argv[0], nullptr, nullptr, argv, environ) != 0) std::abort();
-    std::atexit(stopStandIn);
-    usleep(200 * 1000);
+    g_standIn =
+        std::make_unique<orv_test::LaunchedProgram>(std::vector<std::string>{ORV_BIN_DIR "/password_manager.exe"});
+    if (!orv_test::waitUntilRunning("password_manager.exe")) std::abort();
     // Replies go nowhere; the fuzzer's own output stays on standard error.
     if (std::freopen("/dev/null", "wb", stdout) == nullptr) std::abort();
 

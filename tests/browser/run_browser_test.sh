@@ -23,15 +23,8 @@ trap cleanup EXIT
 
 # The password manager: installed in BIN_DIR, its policy module signed and
 # registered in a throw-away registry, its desktop program running.
-export ORV_REGISTRY_DIR="$work/registry"
-export ORVPWM_RECORDS_DIR="$work/records"
-product='HKLM\Software\Halvik\Password Manager'
-cp "$bin/orvpwm_policy.so" "$work/orvpwm_policy.so"
-"$source_dir/scripts/sign-module" "$work/orvpwm_policy.so" "$ORV_REGISTRY_DIR/trust" >/dev/null
-"$bin/orvreg" add "$product" /v InstallPath /t REG_SZ /d "$bin/" /f >/dev/null
-"$bin/orvreg" add "$product\\Modules" /v AppPolicy /t REG_SZ /d "$work/orvpwm_policy.so" /f >/dev/null
-"$bin/password_manager.exe" </dev/null >/dev/null 2>&1 &
-standin=$!
+eval "$("$source_dir/scripts/throwaway-install" "$bin" "$work")"
+standin=$ORV_STANDIN_PID
 
 # The extension, with a fixed key so that its ID is known in advance: the
 # first 32 hex digits of the SHA-256 of the public key, 0-f spelled a-p.

@@ -1,10 +1,7 @@
 #include "child_process.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -17,7 +14,7 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
+#include "process_wait.h"
 
 namespace orv_e2e {
 namespace {
@@ -34,8 +31,12 @@ std::vector<std::string> splitWords(const std::string& text) {
   return words;
 }
 
-void makePipe(int fds[2]) {
-  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+// The launcher (ORV_LAUNCHER), the program and its arguments.
+std::vector<std::string> commandLine(const std::string& program, const std::vector<std::string>& args) {
+  std::vector<std::string> argv = splitWords(environmentOr("ORV_LAUNCHER", ""));
+  argv.push_back(programPath(program));
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
 }
 
 }  // namespace
@@ -47,53 +48,11 @@ std::string programPath(const std::string& name) {
 bool runsUnderWine() { return environmentOr("ORV_LAUNCHER", "").find("wine") != std::string::npos; }
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::vector<std::string>& extraEnvironment) {
-  // A write to a child that has ended must fail as an exception, not end
-  // the test run; the child starts with the default action, as a browser
-  // starts it.
+                           const std::vector<std::string>& extraEnvironment)
+    : program_(commandLine(program, args), {orv_test::LaunchOptions::Streams::kPipes, "", extraEnvironment}) {
+  // A write to a child that has ended must fail as an exception, not end the
+  // test run (the child itself starts with the default action).
   signal(SIGPIPE, SIG_IGN);
-  std::vector<std::string> argv = splitWords(environmentOr("ORV_LAUNCHER", ""));
-  argv.push_back(programPath(program));
-  argv.insert(argv.end(), args.begin(), args.end());
-
-  std::vector<std::string> env;
-  for (char** entry = environ; *entry != nullptr; ++entry) env.emplace_back(*entry);
-  env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
-
-  int in[2], out[2], err[2];
-  makePipe(in);
-  makePipe(out);
-  makePipe(err);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-
-  std::vector<char*> argvPointers, envPointers;
-  for (auto& word : argv) argvPointers.push_back(word.data());
-  argvPointers.push_back(nullptr);
-  for (auto& entry : env) envPointers.push_back(entry.data());
-  envPointers.push_back(nullptr);
-
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-  const int spawned =
-      posix_spawnp(&pid_, argvPointers[0], &actions, &attributes, argvPointers.data(), envPointers.data());
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
-  input_ = in[1];
-  output_ = out[0];
-  error_ = err[0];
-  if (spawned != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(spawned));
 }
 
 std::string binFolder() {
@@ -105,54 +64,36 @@ StandIn::StandIn() {
   std::vector<std::string> argv;
   if (runsUnderWine()) argv.push_back("wine");
   argv.push_back(binFolder() + "/password_manager.exe");
-  std::vector<char*> pointers;
-  for (std::string& word : argv) pointers.push_back(word.data());
-  pointers.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  if (posix_spawnp(&pid_, pointers[0], &actions, nullptr, pointers.data(), environ) != 0) pid_ = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  EXPECT_GT(pid_, 0) << "cannot start the stand-in";
-  // Wine needs a moment before the process shows in other processes' snapshots.
-  std::this_thread::sleep_for(std::chrono::milliseconds(runsUnderWine() ? 1500 : 100));
+  try {
+    program_ = std::make_unique<orv_test::LaunchedProgram>(argv);
+  } catch (const std::runtime_error& error) {
+    ADD_FAILURE() << error.what();
+    return;
+  }
+  EXPECT_TRUE(orv_test::waitUntilRunning("password_manager.exe")) << "the stand-in does not show as running";
 }
 
 StandIn::~StandIn() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  waitpid(pid_, nullptr, 0);
+  if (program_) program_->stop(SIGTERM);
 }
 
 ChildProcess::~ChildProcess() {
   closeInput();
-  if (!wait(std::chrono::milliseconds(5000))) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  if (output_ >= 0) close(output_);
-  if (error_ >= 0) close(error_);
+  if (!wait(std::chrono::milliseconds(5000))) program_.stop(SIGKILL);
 }
 
 void ChildProcess::write(const std::string& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t wrote = ::write(input_, bytes.data() + done, bytes.size() - done);
+    const ssize_t wrote = ::write(program_.input(), bytes.data() + done, bytes.size() - done);
     if (wrote <= 0) throw std::runtime_error("write to the child failed");
     done += static_cast<size_t>(wrote);
   }
 }
 
-void ChildProcess::closeInput() {
-  if (input_ >= 0) close(input_);
-  input_ = -1;
-}
+void ChildProcess::closeInput() { program_.closeInput(); }
 
-void ChildProcess::closeOutput() {
-  if (output_ >= 0) close(output_);
-  output_ = -1;
-}
+void ChildProcess::closeOutput() { program_.closeOutput(); }
 
 std::string ChildProcess::readFrom(int& fd, size_t count, std::chrono::milliseconds timeout) {
   std::string bytes;
@@ -177,35 +118,22 @@ std::string ChildProcess::readFrom(int& fd, size_t count, std::chrono::milliseco
 }
 
 std::string ChildProcess::read(size_t count, std::chrono::milliseconds timeout) {
-  return readFrom(output_, count, timeout);
+  return readFrom(program_.output(), count, timeout);
 }
 
 std::string ChildProcess::readToEnd(std::chrono::milliseconds timeout) {
-  return readFrom(output_, static_cast<size_t>(-1), timeout);
+  return readFrom(program_.output(), static_cast<size_t>(-1), timeout);
 }
 
 std::string ChildProcess::readErrorToEnd(std::chrono::milliseconds timeout) {
-  return readFrom(error_, static_cast<size_t>(-1), timeout);
+  return readFrom(program_.error(), static_cast<size_t>(-1), timeout);
 }
 
-std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout) {
-  if (exitCode_) return exitCode_;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    int status = 0;
-    const pid_t done = waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
-      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      return exitCode_;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-}
+std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout) { return program_.wait(timeout); }
 
 std::optional<long> ChildProcess::peakResidentKiB() const {
-  if (exitCode_) return std::nullopt;
-  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  if (program_.ended()) return std::nullopt;
+  std::ifstream status("/proc/" + std::to_string(program_.pid()) + "/status");
   for (std::string line; std::getline(status, line);)
     if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
   return std::nullopt;

@@ -3,12 +3,13 @@
 // ORV_LAUNCHER a program to run it with ("wine").
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "launched_program.h"
 
 namespace orv_e2e {
 
@@ -17,8 +18,8 @@ bool runsUnderWine();
 // The folder of the built programs (ORV_BIN_DIR), absolute.
 std::string binFolder();
 
-// The password manager stand-in ("password_manager.exe"), running until the
-// object goes.
+// The password manager stand-in ("password_manager.exe"), running (and
+// seen in the process list) until the object goes.
 class StandIn {
  public:
   StandIn();
@@ -27,7 +28,7 @@ class StandIn {
   StandIn& operator=(const StandIn&) = delete;
 
  private:
-  pid_t pid_ = -1;
+  std::unique_ptr<orv_test::LaunchedProgram> program_;
 };
 
 class ChildProcess {
@@ -57,11 +58,7 @@ class ChildProcess {
 
  private:
   std::string readFrom(int& fd, size_t count, std::chrono::milliseconds timeout);
-  pid_t pid_ = -1;
-  int input_ = -1;
-  int output_ = -1;
-  int error_ = -1;
-  std::optional<int> exitCode_;
+  orv_test::LaunchedProgram program_;
 };
 
 // The browser's framing: a 4-byte native length, then the bytes.

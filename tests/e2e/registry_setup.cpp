@@ -1,9 +1,6 @@
 #include "registry_setup.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,11 +8,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <random>
+#include <stdexcept>
 
 #include "child_process.h"
-
-extern char** environ;
+#include "launched_program.h"
 
 namespace orv_e2e {
 namespace {
@@ -43,26 +41,18 @@ bool startsWithKey(const std::string& key, const std::string& prefix) {
 
 CommandResult runCommand(const std::vector<std::string>& argv) {
   CommandResult result;
-  int out[2], err[2];
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return result;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  std::vector<std::string> words = argv;
-  std::vector<char*> pointers;
-  for (std::string& word : words) pointers.push_back(word.data());
-  pointers.push_back(nullptr);
-  pid_t pid = -1;
-  const int spawned = posix_spawnp(&pid, pointers[0], &actions, nullptr, pointers.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  close(err[1]);
+  std::unique_ptr<orv_test::LaunchedProgram> program;
+  try {
+    program = std::make_unique<orv_test::LaunchedProgram>(
+        argv, orv_test::LaunchOptions{orv_test::LaunchOptions::Streams::kPipes});
+  } catch (const std::runtime_error&) {
+    return result;
+  }
+  program->closeInput();
   // Both streams at once, so that neither pipe fills while the other is read.
-  pollfd streams[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  pollfd streams[2] = {{program->output(), POLLIN, 0}, {program->error(), POLLIN, 0}};
   std::string* texts[2] = {&result.output, &result.error};
-  int open = spawned == 0 ? 2 : 0;
+  int open = 2;
   while (open > 0 && poll(streams, 2, 60000) > 0) {
     for (int i = 0; i < 2; ++i) {
       if (streams[i].fd < 0 || streams[i].revents == 0) continue;
@@ -76,12 +66,7 @@ CommandResult runCommand(const std::vector<std::string>& argv) {
       }
     }
   }
-  close(out[0]);
-  close(err[0]);
-  if (spawned != 0) return result;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.exitCode = program->waitForExit();
   result.output = withoutCarriageReturns(result.output);
   result.error = withoutCarriageReturns(result.error);
   return result;

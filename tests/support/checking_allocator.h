@@ -8,6 +8,7 @@
 
 #include "orv_allocator.h"
 #include "orv_wchar_string.h"
+#include "test_text.h"
 
 namespace orv_test {
 
@@ -73,22 +74,6 @@ class CheckingAllocator {
     previous().release(block, bytes);
   }
 };
-
-using WString = std::basic_string<WCHAR>;
-
-inline std::string narrow(const WCHAR* text, size_t length) {
-  std::string ascii;
-  for (size_t i = 0; i < length; ++i) ascii.push_back(text[i] < 0x80 ? static_cast<char>(text[i]) : '?');
-  return ascii;
-}
-
-// The string's text, for comparisons and failure messages.
-inline std::string text(const CORVWCharString& string) { return narrow(string.getBuffer(), string.getLength()); }
-
-inline CORVWCharString wide(const std::string& ascii) {
-  const WString units(ascii.begin(), ascii.end());
-  return CORVWCharString(units.c_str());
-}
 
 // A string is empty (no storage) or holds exactly its length plus one units.
 inline bool isNormalised(const CORVWCharString& string) {

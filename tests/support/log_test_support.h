@@ -11,23 +11,9 @@
 #include <vector>
 
 #include "orv_win32.h"
+#include "test_text.h"
 
 namespace orv_test {
-
-using WString = std::basic_string<WCHAR>;
-
-inline WString widen(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
-
-inline std::string narrow(const WString& text) {
-  std::string ascii;
-  for (WCHAR c : text) ascii.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-  return ascii;
-}
-
-inline WString widePath(const std::filesystem::path& path) {
-  const std::u16string units = path.u16string();
-  return WString(units.begin(), units.end());
-}
 
 // A fresh folder under the system's temporary folder, removed afterwards.
 class ScratchFolder {

@@ -20,15 +20,9 @@
 #include "log_test_support.h"
 #include "orv_wchar_string.h"
 #include "orv_win32.h"
+#include "wine_check.h"
 
 namespace orv_test {
-
-inline std::string textOf(const CORVWCharString& string) {
-  return string.isValid() ? narrow(WString(string.getBuffer())) : std::string();
-}
-
-inline CORVWCharString wideString(const std::string& ascii) { return CORVWCharString(widen(ascii).c_str()); }
-inline CORVWCharString wideString(const WString& text) { return CORVWCharString(text.c_str()); }
 
 // A list of strings tagged 0, 1, 2, ...
 inline CORVWCharStringList listOf(std::initializer_list<const char*> elements) {
@@ -46,17 +40,6 @@ inline std::string namesOf(CORVWCharStringList& list) {
     names += textOf(*list.getCurrentData()) + ";";
   } while (list.moveNext());
   return names;
-}
-
-// Wine differs from Windows in a few registry results (value order, saving
-// over a file, restoring subkeys); the tests name each such place.
-inline bool runsOnWine() {
-#ifdef _WIN32
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-#else
-  return false;
-#endif
 }
 
 // A key below a root, for the helpers.

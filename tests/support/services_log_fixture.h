@@ -18,9 +18,6 @@
 
 namespace orv_test {
 
-inline CORVWCharString wideString(const WString& text) { return CORVWCharString(text.c_str()); }
-inline CORVWCharString wideString(const std::string& ascii) { return wideString(widen(ascii)); }
-
 class ServicesLogTest : public LogsKeyTest {
  protected:
   void SetUp() override {

@@ -13,8 +13,8 @@
 namespace {
 
 using orv_test::CheckingAllocator;
-using orv_test::text;
-using orv_test::wide;
+using orv_test::textOf;
+using orv_test::wideString;
 
 typedef CORVDblList<CORVObjNode<CORVWCharString>> ObjList;
 typedef CORVDblList<CORVPtrNode<CORVWCharString>> PtrList;
@@ -25,36 +25,36 @@ std::vector<std::string> contents(List& list) {
   CORVWCharString value;
   for (bool more = list.moveFirst(); more; more = list.moveNext()) {
     EXPECT_TRUE(list.getCurrent(value));
-    texts.push_back(text(value));
+    texts.push_back(textOf(value));
   }
   return texts;
 }
 
 ObjList listOf(const std::vector<std::string>& texts, INT firstTag = 0) {
   ObjList list;
-  for (const std::string& t : texts) EXPECT_TRUE(list.addTail(wide(t), firstTag++));
+  for (const std::string& t : texts) EXPECT_TRUE(list.addTail(wideString(t), firstTag++));
   return list;
 }
 
 TEST(DblList, CursorWalksFromHeadToTail) {
   ObjList list = listOf({"one", "two", "three"});
   EXPECT_EQ(list.getCount(), 3u);
-  EXPECT_EQ(text(*list.getCurrentData()), "one");  // the first node added is current
+  EXPECT_EQ(textOf(*list.getCurrentData()), "one");  // the first node added is current
   EXPECT_TRUE(list.moveNext());
   EXPECT_TRUE(list.moveNext());
   EXPECT_FALSE(list.moveNext());
-  EXPECT_EQ(text(*list.getCurrentData()), "three");
-  EXPECT_TRUE(list.setCurrent(wide("drei")));
+  EXPECT_EQ(textOf(*list.getCurrentData()), "three");
+  EXPECT_TRUE(list.setCurrent(wideString("drei")));
   EXPECT_EQ(contents(list), (std::vector<std::string>{"one", "two", "drei"}));
 }
 
 TEST(DblList, EmptyListHasNoCurrentElement) {
   ObjList list;
-  CORVWCharString out = wide("kept");
+  CORVWCharString out = wideString("kept");
   EXPECT_FALSE(list.moveFirst());
   EXPECT_FALSE(list.moveNext());
   EXPECT_FALSE(list.getCurrent(out));
-  EXPECT_EQ(text(out), "kept");
+  EXPECT_EQ(textOf(out), "kept");
   EXPECT_EQ(list.getCurrentData(), nullptr);
   EXPECT_FALSE(list.setCurrent(out));
   EXPECT_TRUE(list.clear());
@@ -67,7 +67,7 @@ TEST(DblList, ClearEmptiesAndTheListCanBeFilledAgain) {
   EXPECT_TRUE(list.clear());
   EXPECT_EQ(list.getCount(), 0u);
   EXPECT_FALSE(list.moveFirst());
-  EXPECT_TRUE(list.addTail(wide("c"), 0));
+  EXPECT_TRUE(list.addTail(wideString("c"), 0));
   EXPECT_EQ(contents(list), (std::vector<std::string>{"c"}));
 }
 
@@ -84,7 +84,7 @@ TEST(DblList, CopiesAreDeep) {
   ObjList objectCopy(objects);
   EXPECT_TRUE(objectCopy == objects);
   objectCopy.moveFirst();
-  objectCopy.setCurrent(wide("changed"));
+  objectCopy.setCurrent(wideString("changed"));
   EXPECT_EQ(contents(objects), (std::vector<std::string>{"x", "y"}));
 
   PtrList pointers;
@@ -95,7 +95,7 @@ TEST(DblList, CopiesAreDeep) {
   EXPECT_TRUE(pointerCopy == pointers);
   pointerCopy.moveFirst();
   EXPECT_NE(pointerCopy.getCurrentData(), pointers.getCurrentData());  // new objects
-  pointerCopy.setCurrent(wide("changed"));
+  pointerCopy.setCurrent(wideString("changed"));
   EXPECT_EQ(contents(pointers), (std::vector<std::string>{"p", "q"}));
   EXPECT_EQ(contents(pointerCopy), (std::vector<std::string>{"changed", "q"}));
 
@@ -108,14 +108,14 @@ TEST(DblList, CopiesAreDeep) {
 }
 
 TEST(DblList, NodesCompareStringsByTheStringRules) {
-  const CORVObjNode<CORVWCharString> node(wide("abc"), 3);
+  const CORVObjNode<CORVWCharString> node(wideString("abc"), 3);
   EXPECT_EQ(node.getIndex(), 3);
-  EXPECT_TRUE(node.isEqual(wide("abc")));
-  EXPECT_TRUE(node.isNotEqual(wide("abd")));
-  EXPECT_TRUE(node.isLess(wide("abd")));
-  EXPECT_FALSE(node.isGreater(wide("abd")));
-  EXPECT_TRUE(node.isLess(wide("ab")));  // other lengths: both less and greater
-  EXPECT_TRUE(node.isGreater(wide("ab")));
+  EXPECT_TRUE(node.isEqual(wideString("abc")));
+  EXPECT_TRUE(node.isNotEqual(wideString("abd")));
+  EXPECT_TRUE(node.isLess(wideString("abd")));
+  EXPECT_FALSE(node.isGreater(wideString("abd")));
+  EXPECT_TRUE(node.isLess(wideString("ab")));  // other lengths: both less and greater
+  EXPECT_TRUE(node.isGreater(wideString("ab")));
   // A payload without an order of its own is never less or greater.
   const CORVObjNode<int> number(4);
   EXPECT_FALSE(number.isLess(5));
@@ -123,7 +123,7 @@ TEST(DblList, NodesCompareStringsByTheStringRules) {
   EXPECT_TRUE(number.isEqual(4));
   CORVPtrNode<CORVWCharString> empty(nullptr);
   EXPECT_FALSE(empty.isEqual(CORVWCharString()));
-  EXPECT_FALSE(empty.isLess(wide("a")));
+  EXPECT_FALSE(empty.isLess(wideString("a")));
 }
 
 TEST(DblList, NodesAndOwnedObjectsAreWipedAndNeverLeak) {
@@ -149,7 +149,7 @@ TEST(DblList, FailedAllocationLeavesTheListAsItWas) {
   CheckingAllocator allocator;
   {
     ObjList objects = listOf({"a"});
-    const CORVWCharString added = wide("b");
+    const CORVWCharString added = wideString("b");
     allocator.failAllocation(1);  // the node
     EXPECT_FALSE(objects.addTail(added, 1));
     allocator.failAllocation(2);  // the copied payload

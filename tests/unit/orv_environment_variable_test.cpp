@@ -8,8 +8,8 @@
 
 namespace {
 
-using orv_test::text;
-using orv_test::wide;
+using orv_test::textOf;
+using orv_test::wideString;
 
 const WCHAR kName[] = ORV_W("ORV_ENVIRONMENT_VARIABLE_TEST");
 
@@ -23,20 +23,20 @@ TEST_F(EnvironmentVariableTest, ReadsTheCurrentValue) {
   const CORVEnvironmentVariable variable{CORVWCharString(kName)};
   CORVWCharString value;
   EXPECT_TRUE(variable.getValue(value));
-  EXPECT_EQ(text(value), "D:");
+  EXPECT_EQ(textOf(value), "D:");
   EXPECT_TRUE(orv_test::isNormalised(value));
   ASSERT_TRUE(SetEnvironmentVariableW(kName, ORV_W("E:\\later")));
   EXPECT_TRUE(variable.getValue(value));
-  EXPECT_EQ(text(value), "E:\\later");
+  EXPECT_EQ(textOf(value), "E:\\later");
 }
 
 TEST_F(EnvironmentVariableTest, UnsetEmptyOrUnnamedReadsNothingAndLeavesTheOutput) {
-  CORVWCharString value = wide("unchanged");
+  CORVWCharString value = wideString("unchanged");
   EXPECT_FALSE(CORVEnvironmentVariable(CORVWCharString(kName)).getValue(value));
   ASSERT_TRUE(SetEnvironmentVariableW(kName, ORV_W("")));
   EXPECT_FALSE(CORVEnvironmentVariable(CORVWCharString(kName)).getValue(value));
   EXPECT_FALSE(CORVEnvironmentVariable(CORVWCharString()).getValue(value));
-  EXPECT_EQ(text(value), "unchanged");
+  EXPECT_EQ(textOf(value), "unchanged");
 }
 
 TEST_F(EnvironmentVariableTest, AFailedBufferReadsNothing) {
@@ -44,10 +44,10 @@ TEST_F(EnvironmentVariableTest, AFailedBufferReadsNothing) {
   orv_test::CheckingAllocator allocator;
   {
     const CORVEnvironmentVariable variable{CORVWCharString(kName)};
-    CORVWCharString value = wide("unchanged");
+    CORVWCharString value = wideString("unchanged");
     allocator.failAllocation(1);
     EXPECT_FALSE(variable.getValue(value));
-    EXPECT_EQ(text(value), "unchanged");
+    EXPECT_EQ(textOf(value), "unchanged");
     EXPECT_TRUE(variable.getValue(value));
   }
   EXPECT_EQ(allocator.notWiped(), 0u);

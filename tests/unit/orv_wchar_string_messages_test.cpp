@@ -13,13 +13,13 @@
 namespace {
 
 using orv_test::badArgument;
-using orv_test::wide;
+using orv_test::wideString;
 
 class WCharStringMessages : public orv_test::ExceptionLogTest {};
 
 TEST_F(WCharStringMessages, EachRejectedArgumentIsWrittenOnce) {
-  const CORVWCharString abcde = wide("abcde");
-  const CORVWCharString b = wide("b");
+  const CORVWCharString abcde = wideString("abcde");
+  const CORVWCharString b = wideString("b");
   CORVWCharString out;
   ULONG n = 0;
   expectOneRecordEach(
@@ -60,12 +60,14 @@ TEST_F(WCharStringMessages, EachRejectedArgumentIsWrittenOnce) {
            badArgument("parseMode", "invalid parse mode")},
           {"field 0", [&] { return abcde.getField(out, b, 0, 1, 0, 0); },
            badArgument("ulOccurrance", "ulOccurrance must be greater than 0")},
-          {"hex digits", [&] { return wide("123456789").toNumber(n, CORVWCharString::nsHex, true); },
+          {"hex digits", [&] { return wideString("123456789").toNumber(n, CORVWCharString::nsHex, true); },
            badArgument("this string", "too many hex digits in string - will overflow unsigned long value")},
           {"binary digits",
-           [&] { return wide("111111111111111111111111111111111").toNumber(n, CORVWCharString::nsBinary, false); },
+           [&] {
+             return wideString("111111111111111111111111111111111").toNumber(n, CORVWCharString::nsBinary, false);
+           },
            badArgument("this", "too many binary digits in string - will overflow unsigned long value")},
-          {"octal digits", [&] { return wide("1234567012345").toNumber(n, CORVWCharString::nsOctal, false); },
+          {"octal digits", [&] { return wideString("1234567012345").toNumber(n, CORVWCharString::nsOctal, false); },
            badArgument("this string", "too many octal digits in string - will overflow unsigned long value")},
       },
       "orv_wchar_string.cpp");

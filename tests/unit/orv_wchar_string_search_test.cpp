@@ -12,8 +12,8 @@ namespace {
 
 using orv_test::CheckingAllocator;
 using orv_test::isNormalised;
-using orv_test::text;
-using orv_test::wide;
+using orv_test::textOf;
+using orv_test::wideString;
 
 constexpr ULONG kStart = CORVWCharString::fromStart;
 constexpr ULONG kEnd = CORVWCharString::fromEnd;
@@ -39,20 +39,20 @@ TEST(WCharStringSearch, FindCountsOverlappingMatchesInBothDirections) {
   };
   for (const Case& c : cases) {
     ULONG pos = 99;
-    EXPECT_EQ(wide(c.text).find(wide(c.sub), c.occurrence, c.direction, pos), c.found)
+    EXPECT_EQ(wideString(c.text).find(wideString(c.sub), c.occurrence, c.direction, pos), c.found)
         << c.text << " / " << c.sub << " #" << c.occurrence << " dir " << c.direction;
     EXPECT_EQ(pos, c.found ? c.pos : 99u) << c.text << " / " << c.sub;
   }
-  EXPECT_EQ(wide("aaaa").countOf(wide("aa")), 3u);
-  EXPECT_EQ(wide("abc").countOf(wide("x")), 0u);
-  EXPECT_EQ(CORVWCharString().countOf(wide("x")), 0u);
-  EXPECT_TRUE(wide("hello").contains(wide("ll")));
-  EXPECT_FALSE(wide("hello").contains(wide("lo!")));
+  EXPECT_EQ(wideString("aaaa").countOf(wideString("aa")), 3u);
+  EXPECT_EQ(wideString("abc").countOf(wideString("x")), 0u);
+  EXPECT_EQ(CORVWCharString().countOf(wideString("x")), 0u);
+  EXPECT_TRUE(wideString("hello").contains(wideString("ll")));
+  EXPECT_FALSE(wideString("hello").contains(wideString("lo!")));
 }
 
 TEST(WCharStringSearch, OccurrenceNumbersConvertBetweenDirections) {
-  const CORVWCharString s = wide("a\\b\\c\\d");
-  const CORVWCharString slash = wide("\\");
+  const CORVWCharString s = wideString("a\\b\\c\\d");
+  const CORVWCharString slash = wideString("\\");
   ULONG occurrence = 0;
   EXPECT_TRUE(s.occurrenceAt(slash, 3, kStart, occurrence));
   EXPECT_EQ(occurrence, 2u);
@@ -71,14 +71,14 @@ TEST(WCharStringSearch, OccurrenceNumbersConvertBetweenDirections) {
 }
 
 TEST(WCharStringSearch, BeginsAndEndsWith) {
-  const CORVWCharString s = wide("prefix-body");
-  EXPECT_TRUE(s.beginsWith(wide("pre")));
+  const CORVWCharString s = wideString("prefix-body");
+  EXPECT_TRUE(s.beginsWith(wideString("pre")));
   EXPECT_TRUE(s.beginsWith(s));
-  EXPECT_FALSE(s.beginsWith(wide("body")));
-  EXPECT_TRUE(s.endsWith(wide("body")));
-  EXPECT_FALSE(s.endsWith(wide("dy!")));
+  EXPECT_FALSE(s.beginsWith(wideString("body")));
+  EXPECT_TRUE(s.endsWith(wideString("body")));
+  EXPECT_FALSE(s.endsWith(wideString("dy!")));
   EXPECT_FALSE(s.beginsWith(CORVWCharString()));
-  EXPECT_FALSE(wide("ab").endsWith(wide("xab")));
+  EXPECT_FALSE(wideString("ab").endsWith(wideString("xab")));
 }
 
 TEST(WCharStringSearch, Insert) {
@@ -95,9 +95,9 @@ TEST(WCharStringSearch, Insert) {
       {"", "x", 1, false, ""},
   };
   for (const Case& c : cases) {
-    CORVWCharString s = wide(c.start);
-    EXPECT_EQ(s.insert(wide(c.inserted), c.pos), c.done) << c.start << " + " << c.inserted << " @" << c.pos;
-    EXPECT_EQ(text(s), c.result);
+    CORVWCharString s = wideString(c.start);
+    EXPECT_EQ(s.insert(wideString(c.inserted), c.pos), c.done) << c.start << " + " << c.inserted << " @" << c.pos;
+    EXPECT_EQ(textOf(s), c.result);
     EXPECT_TRUE(isNormalised(s));
   }
 }
@@ -128,9 +128,10 @@ TEST(WCharStringSearch, RemoveInItsThreeModes) {
       {"", "x", CORVWCharString::ssmAll, 0, false, ""},
   };
   for (const Case& c : cases) {
-    CORVWCharString s = wide(c.start);
-    EXPECT_EQ(s.remove(wide(c.sub), c.mode, c.occurrence), c.done) << c.start << " - " << c.sub << " mode " << c.mode;
-    EXPECT_EQ(text(s), c.result) << c.start << " - " << c.sub << " mode " << c.mode;
+    CORVWCharString s = wideString(c.start);
+    EXPECT_EQ(s.remove(wideString(c.sub), c.mode, c.occurrence), c.done)
+        << c.start << " - " << c.sub << " mode " << c.mode;
+    EXPECT_EQ(textOf(s), c.result) << c.start << " - " << c.sub << " mode " << c.mode;
     EXPECT_TRUE(isNormalised(s));
   }
 }
@@ -161,12 +162,12 @@ TEST(WCharStringSearch, OneScanRemovalMatchesTheRepeatedPasses) {
     const size_t count = overlappingCount(start, sub);
     if (count == 0) continue;
     const size_t limit = 1 + random() % count;
-    CORVWCharString all = wide(start);
-    CORVWCharString some = wide(start);
-    ASSERT_TRUE(all.remove(wide(sub), CORVWCharString::ssmAll, 0));
-    ASSERT_TRUE(some.remove(wide(sub), CORVWCharString::ssmNum, static_cast<ULONG>(limit)));
-    EXPECT_EQ(text(all), removeFirstMatchesSlowly(start, sub, count)) << start << " - " << sub;
-    EXPECT_EQ(text(some), removeFirstMatchesSlowly(start, sub, limit)) << start << " - " << sub << " x" << limit;
+    CORVWCharString all = wideString(start);
+    CORVWCharString some = wideString(start);
+    ASSERT_TRUE(all.remove(wideString(sub), CORVWCharString::ssmAll, 0));
+    ASSERT_TRUE(some.remove(wideString(sub), CORVWCharString::ssmNum, static_cast<ULONG>(limit)));
+    EXPECT_EQ(textOf(all), removeFirstMatchesSlowly(start, sub, count)) << start << " - " << sub;
+    EXPECT_EQ(textOf(some), removeFirstMatchesSlowly(start, sub, limit)) << start << " - " << sub << " x" << limit;
   }
 }
 
@@ -194,33 +195,33 @@ TEST(WCharStringSearch, ReplaceSkipsTheCopiesItBringsIn) {
       {"a.b", "", "-", CORVWCharString::ssmAll, 0, false, "a.b"},
   };
   for (const Case& c : cases) {
-    CORVWCharString s = wide(c.start);
-    EXPECT_EQ(s.replace(wide(c.from), wide(c.to), c.mode, c.occurrence), c.done)
+    CORVWCharString s = wideString(c.start);
+    EXPECT_EQ(s.replace(wideString(c.from), wideString(c.to), c.mode, c.occurrence), c.done)
         << c.start << ": " << c.from << " -> " << c.to;
-    EXPECT_EQ(text(s), c.result) << c.start << ": " << c.from << " -> " << c.to;
+    EXPECT_EQ(textOf(s), c.result) << c.start << ": " << c.from << " -> " << c.to;
     EXPECT_TRUE(isNormalised(s));
   }
-  CORVWCharString s = wide("ab");
-  EXPECT_TRUE(s.replace(wide("b"), s, CORVWCharString::ssmAll, 0));  // the new text is the string itself
-  EXPECT_EQ(text(s), "aab");
+  CORVWCharString s = wideString("ab");
+  EXPECT_TRUE(s.replace(wideString("b"), s, CORVWCharString::ssmAll, 0));  // the new text is the string itself
+  EXPECT_EQ(textOf(s), "aab");
 }
 
 TEST(WCharStringSearch, ExtractAndExtractOutside) {
-  const CORVWCharString abcde = wide("abcde");
-  CORVWCharString out = wide("unchanged");
+  const CORVWCharString abcde = wideString("abcde");
+  CORVWCharString out = wideString("unchanged");
   EXPECT_TRUE(abcde.extract(out, 1, 3, true, true));
-  EXPECT_EQ(text(out), "bcd");
+  EXPECT_EQ(textOf(out), "bcd");
   EXPECT_TRUE(abcde.extract(out, 1, 3, false, true));
-  EXPECT_EQ(text(out), "cd");
+  EXPECT_EQ(textOf(out), "cd");
   EXPECT_TRUE(abcde.extract(out, 2, 2, false, true));
-  EXPECT_EQ(text(out), "c");
+  EXPECT_EQ(textOf(out), "c");
   EXPECT_TRUE(abcde.extract(out, 2, 2, false, false));
   EXPECT_FALSE(out.isValid());
-  out = wide("unchanged");
+  out = wideString("unchanged");
   EXPECT_FALSE(abcde.extract(out, 3, 1, true, true));
   EXPECT_FALSE(abcde.extract(out, 1, 5, true, true));
-  EXPECT_EQ(text(out), "unchanged");
-  EXPECT_EQ(text(abcde), "abcde");
+  EXPECT_EQ(textOf(out), "unchanged");
+  EXPECT_EQ(textOf(abcde), "abcde");
 
   struct Case {
     ULONG start, end;
@@ -236,53 +237,53 @@ TEST(WCharStringSearch, ExtractAndExtractOutside) {
   for (const Case& c : cases) {
     CORVWCharString s = abcde;
     EXPECT_EQ(s.extractOutside(c.start, c.end, c.excludeStart, c.excludeEnd), c.done) << c.start << "," << c.end;
-    EXPECT_EQ(text(s), c.result) << c.start << "," << c.end;
+    EXPECT_EQ(textOf(s), c.result) << c.start << "," << c.end;
     EXPECT_TRUE(isNormalised(s));
   }
 }
 
 TEST(WCharStringSearch, CutsAtAnOccurrence) {
-  const CORVWCharString path = wide("SOFTWARE\\Halvik\\Logs");
-  const CORVWCharString slash = wide("\\");
+  const CORVWCharString path = wideString("SOFTWARE\\Halvik\\Logs");
+  const CORVWCharString slash = wideString("\\");
   CORVWCharString out;
   EXPECT_TRUE(path.extractByOccurrence(out, slash, 1, kEnd, false));  // the last component
-  EXPECT_EQ(text(out), "Logs");
+  EXPECT_EQ(textOf(out), "Logs");
   EXPECT_TRUE(path.extractByOccurrence(out, slash, 1, kEnd, true));
-  EXPECT_EQ(text(out), "\\Logs");
+  EXPECT_EQ(textOf(out), "\\Logs");
   EXPECT_TRUE(path.extractByOccurrence(out, slash, 2, kStart, false));
-  EXPECT_EQ(text(out), "SOFTWARE\\Halvik");
+  EXPECT_EQ(textOf(out), "SOFTWARE\\Halvik");
   EXPECT_TRUE(path.extractByOccurrence(out, slash, 1, kStart, true));
-  EXPECT_EQ(text(out), "SOFTWARE\\");
+  EXPECT_EQ(textOf(out), "SOFTWARE\\");
   EXPECT_FALSE(path.extractByOccurrence(out, slash, 3, kEnd, false));
-  EXPECT_FALSE(wide("name").extractByOccurrence(out, slash, 1, kEnd, false));
+  EXPECT_FALSE(wideString("name").extractByOccurrence(out, slash, 1, kEnd, false));
 
   CORVWCharString s = path;
   EXPECT_TRUE(s.keepFromOccurrence(slash, 2, kStart, true));
-  EXPECT_EQ(text(s), "Logs");
+  EXPECT_EQ(textOf(s), "Logs");
   s = path;
   EXPECT_TRUE(s.keepFromOccurrence(slash, 2, kEnd, false));
-  EXPECT_EQ(text(s), "SOFTWARE\\");
+  EXPECT_EQ(textOf(s), "SOFTWARE\\");
   s = path;
   EXPECT_TRUE(s.keepFromOccurrence(slash, 1, kEnd, true));
-  EXPECT_EQ(text(s), "SOFTWARE\\Halvik");
+  EXPECT_EQ(textOf(s), "SOFTWARE\\Halvik");
   EXPECT_FALSE(s.keepFromOccurrence(slash, 2, kStart, false));
-  EXPECT_EQ(text(s), "SOFTWARE\\Halvik");
+  EXPECT_EQ(textOf(s), "SOFTWARE\\Halvik");
 }
 
 TEST(WCharStringSearch, EditingWipesEveryTemporary) {
   CheckingAllocator allocator;
   {
-    CORVWCharString s = wide("user=alice;password=hunter2;password=x");
-    s.replace(wide("password"), wide("pw"), CORVWCharString::ssmAll, 0);
-    s.remove(wide("="), CORVWCharString::ssmAll, 0);
-    s.insert(wide("[["), 2);
+    CORVWCharString s = wideString("user=alice;password=hunter2;password=x");
+    s.replace(wideString("password"), wideString("pw"), CORVWCharString::ssmAll, 0);
+    s.remove(wideString("="), CORVWCharString::ssmAll, 0);
+    s.insert(wideString("[["), 2);
     s.extractOutside(1, 6, false, true);
     CORVWCharString out;
     s.extract(out, 0, 3, true, true);
-    s.extractByOccurrence(out, wide(";"), 1, kEnd, false);
+    s.extractByOccurrence(out, wideString(";"), 1, kEnd, false);
     ULONG pos = 0;
     for (int i = 0; i < 40; ++i) s += ORV_W("abcabcabcabcabcabcabcabcabcabcabcabc");
-    s.find(wide("abcabcabcabcabcabcabcabcabcabcabcabcabcabc"), 3, kEnd, pos);  // a long pattern's table
+    s.find(wideString("abcabcabcabcabcabcabcabcabcabcabcabcabcabc"), 3, kEnd, pos);  // a long pattern's table
   }
   EXPECT_EQ(allocator.notWiped(), 0u);
   EXPECT_EQ(allocator.outstanding(), 0);

@@ -10,8 +10,8 @@ namespace {
 
 using orv_test::CheckingAllocator;
 using orv_test::isNormalised;
-using orv_test::text;
-using orv_test::wide;
+using orv_test::textOf;
+using orv_test::wideString;
 
 TEST(WCharString, EmptyTextNullAndDefaultAreTheSameEmptyString) {
   const CORVWCharString fromEmpty(ORV_W(""));
@@ -33,14 +33,14 @@ TEST(WCharString, EmptyTextNullAndDefaultAreTheSameEmptyString) {
 TEST(WCharString, ConstructionHoldsLengthPlusOne) {
   const CORVWCharString abc(ORV_W("abc"));
   EXPECT_EQ(abc.getNumElems(), 4u);
-  EXPECT_EQ(text(CORVWCharString(ORV_W('x'))), "x");
+  EXPECT_EQ(textOf(CORVWCharString(ORV_W('x'))), "x");
   // From a buffer: cut at its first 0, or terminated when it has none.
   const WCHAR units[] = {ORV_W('a'), ORV_W('b'), 0, ORV_W('c')};
   const CORVWCharString cut{CORVBuffer<WCHAR>(units, 4)};
-  EXPECT_EQ(text(cut), "ab");
+  EXPECT_EQ(textOf(cut), "ab");
   EXPECT_TRUE(isNormalised(cut));
   const CORVWCharString terminated{CORVBuffer<WCHAR>(units, 2)};
-  EXPECT_EQ(text(terminated), "ab");
+  EXPECT_EQ(textOf(terminated), "ab");
   EXPECT_TRUE(isNormalised(terminated));
   EXPECT_FALSE(CORVWCharString(CORVBuffer<WCHAR>(units + 2, 1)).isValid());
 }
@@ -70,27 +70,27 @@ TEST(WCharString, FormatsNumbers) {
   };
   for (const Case& c : cases) {
     const CORVWCharString formatted(c.value, c.system, c.width, c.prefix);
-    EXPECT_EQ(text(formatted), c.expected) << c.value << " in system " << c.system;
+    EXPECT_EQ(textOf(formatted), c.expected) << c.value << " in system " << c.system;
     EXPECT_TRUE(isNormalised(formatted));
   }
-  EXPECT_EQ(text(CORVWCharString(-12)), "-12");
+  EXPECT_EQ(textOf(CORVWCharString(-12)), "-12");
   EXPECT_THROW(CORVWCharString(1u, 3), CORVBufferInitException);
 }
 
 TEST(WCharString, AssignmentFromEachSource) {
   CORVWCharString s(ORV_W("old"));
   s = ORV_W("text");
-  EXPECT_EQ(text(s), "text");
+  EXPECT_EQ(textOf(s), "text");
   s = ORV_W('c');
-  EXPECT_EQ(text(s), "c");
+  EXPECT_EQ(textOf(s), "c");
   s = CORVWCharString();
   EXPECT_EQ(s.getBuffer(), nullptr);
   const WCHAR units[] = {ORV_W('h'), ORV_W('i'), 0, 0};
   s = CORVBuffer<WCHAR>(units, 4);
-  EXPECT_EQ(text(s), "hi");
+  EXPECT_EQ(textOf(s), "hi");
   EXPECT_TRUE(isNormalised(s));
   s = s.getBuffer() + 1;  // a text inside the string itself
-  EXPECT_EQ(text(s), "i");
+  EXPECT_EQ(textOf(s), "i");
   s = static_cast<WCHAR>(0);
   EXPECT_FALSE(s.isValid());
 }
@@ -98,15 +98,15 @@ TEST(WCharString, AssignmentFromEachSource) {
 TEST(WCharString, Concatenation) {
   CORVWCharString s(ORV_W("abc"));
   s += ORV_W("de");
-  EXPECT_EQ(text(s), "abcde");
+  EXPECT_EQ(textOf(s), "abcde");
   EXPECT_EQ(s.getNumElems(), 6u);
   s += CORVWCharString();
   EXPECT_EQ(s.getNumElems(), 6u);
   s += s;
-  EXPECT_EQ(text(s), "abcdeabcde");
-  EXPECT_EQ(text(CORVWCharString() + ORV_W("x")), "x");
-  EXPECT_EQ(text(wide("a") + wide("b") + wide("c")), "abc");
-  EXPECT_TRUE(isNormalised(wide("a") + CORVWCharString()));
+  EXPECT_EQ(textOf(s), "abcdeabcde");
+  EXPECT_EQ(textOf(CORVWCharString() + ORV_W("x")), "x");
+  EXPECT_EQ(textOf(wideString("a") + wideString("b") + wideString("c")), "abc");
+  EXPECT_TRUE(isNormalised(wideString("a") + CORVWCharString()));
 }
 
 TEST(WCharString, ComparisonOrdersOnlyWithinOneLength) {
@@ -126,8 +126,8 @@ TEST(WCharString, ComparisonOrdersOnlyWithinOneLength) {
       {"B", "a", false, true, false, true, false},  // code units, case-sensitive
   };
   for (const Case& c : cases) {
-    const CORVWCharString a = wide(c.a);
-    const CORVWCharString b = wide(c.b);
+    const CORVWCharString a = wideString(c.a);
+    const CORVWCharString b = wideString(c.b);
     EXPECT_EQ(a == b, c.eq) << c.a << " == " << c.b;
     EXPECT_EQ(a != b, !c.eq) << c.a << " != " << c.b;
     EXPECT_EQ(a <= b, c.le) << c.a << " <= " << c.b;
@@ -152,17 +152,17 @@ TEST(WCharString, Truncation) {
       {"", 1, "", ""},
   };
   for (const Case& c : cases) {
-    const CORVWCharString original = wide(c.start);
-    EXPECT_EQ(text(original.withoutEnd(c.count)), c.withoutEnd);
-    EXPECT_EQ(text(original.withoutStart(c.count)), c.withoutStart);
-    EXPECT_EQ(text(original), c.start);
+    const CORVWCharString original = wideString(c.start);
+    EXPECT_EQ(textOf(original.withoutEnd(c.count)), c.withoutEnd);
+    EXPECT_EQ(textOf(original.withoutStart(c.count)), c.withoutStart);
+    EXPECT_EQ(textOf(original), c.start);
     CORVWCharString s = original;
     EXPECT_TRUE(s.removeFromEnd(c.count));
-    EXPECT_EQ(text(s), c.withoutEnd);
+    EXPECT_EQ(textOf(s), c.withoutEnd);
     EXPECT_TRUE(isNormalised(s));
     s = original;
     EXPECT_TRUE(s.removeFromStart(c.count));
-    EXPECT_EQ(text(s), c.withoutStart);
+    EXPECT_EQ(textOf(s), c.withoutStart);
     EXPECT_TRUE(isNormalised(s));
   }
 }
@@ -170,12 +170,12 @@ TEST(WCharString, Truncation) {
 TEST(WCharString, ReverseAndToLower) {
   CORVWCharString s(ORV_W("AbC-z"));
   EXPECT_TRUE(s.reverse());
-  EXPECT_EQ(text(s), "z-CbA");
+  EXPECT_EQ(textOf(s), "z-CbA");
   EXPECT_TRUE(s.toLower());
-  EXPECT_EQ(text(s), "z-cba");
+  EXPECT_EQ(textOf(s), "z-cba");
   CORVWCharString one(ORV_W("Q"));
   EXPECT_TRUE(one.reverse());
-  EXPECT_EQ(text(one), "Q");
+  EXPECT_EQ(textOf(one), "Q");
   EXPECT_FALSE(CORVWCharString().reverse());
   CORVWCharString accented(static_cast<WCHAR>(0x00C9));  // only ASCII letters fold
   accented.toLower();
@@ -190,7 +190,7 @@ TEST(WCharString, NormalizeRestoresTheInvariant) {
   s.resize(2);  // no terminator left
   EXPECT_EQ(s.getLength(), 2u);
   EXPECT_TRUE(s.normalize());
-  EXPECT_EQ(text(s), "ab");
+  EXPECT_EQ(textOf(s), "ab");
   EXPECT_TRUE(isNormalised(s));
   s.init(3);  // zeros only
   EXPECT_TRUE(s.normalize());
@@ -211,13 +211,13 @@ TEST(WCharString, ReleasedTextIsWipedAndFailuresThrowOrLeaveItAsItWas) {
     const CORVWCharString more(ORV_W("more"));
     allocator.failAll();
     EXPECT_THROW(CORVWCharString(ORV_W("x")), CORVBufferInitException);
-    const std::string before = text(s);
+    const std::string before = textOf(s);
     s += more;
-    EXPECT_EQ(text(s), before);
+    EXPECT_EQ(textOf(s), before);
     s += ORV_W("text");  // no temporary string to fail
-    EXPECT_EQ(text(s), before);
+    EXPECT_EQ(textOf(s), before);
     EXPECT_FALSE(s.removeFromStart(1));
-    EXPECT_EQ(text(s), before);
+    EXPECT_EQ(textOf(s), before);
     allocator.succeed();
   }
   EXPECT_EQ(allocator.notWiped(), 0u);

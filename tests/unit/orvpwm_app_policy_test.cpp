@@ -1,7 +1,8 @@
 // CORVPwmApplicationPolicy: which modules it loads, that each operation
 // reaches its own slot with its arguments, the restricted list's copy rule,
-// a module that throws, and release at the end. The test modules are built
-// from tests/policy_modules/; signed copies are made at build time.
+// a module that throws, and release at the end. The test modules are kinds
+// of tests/fixtures/programmable_policy_module.cpp; signed copies are made
+// at build time.
 #include "orv_pwm_application_policy.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "../policy_modules/policy_call_words.h"
+#include "policy_call_words.h"
 #include "services_log_fixture.h"
 
 namespace {

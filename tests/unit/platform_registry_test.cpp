@@ -9,29 +9,18 @@
 #include <vector>
 
 #include "orv_win32.h"
+#include "test_text.h"
+#include "wine_check.h"
 
 namespace {
 
-using WString = std::basic_string<WCHAR>;
-
-WString wide(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
-
-std::string narrow(const WCHAR* text) {
-  std::string ascii;
-  for (; *text != 0; ++text) ascii.push_back(static_cast<char>(*text));
-  return ascii;
-}
+using orv_test::narrow;
+using orv_test::widen;
+using orv_test::WString;
 
 // Wine keeps a key's values sorted by name; Windows and this registry keep
 // them in the order they were created.
-bool runsOnWine() {
-#ifdef _WIN32
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-#else
-  return false;
-#endif
-}
+using orv_test::runsOnWine;
 
 DWORD queryDword(HKEY key, const WCHAR* name) {
   DWORD value = 0;
@@ -82,7 +71,7 @@ class Registry : public ::testing::Test {
  protected:
   void SetUp() override {
     std::random_device random;
-    path_ = wide("Software\\OrvTest\\" + std::to_string(random()) + std::to_string(random()));
+    path_ = widen("Software\\OrvTest\\" + std::to_string(random()) + std::to_string(random()));
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr),
               ERROR_SUCCESS);
   }
@@ -142,7 +131,7 @@ TEST_F(Registry, PathsTakeBackslashesAndRefuseALeadingOne) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(key_, wide(c.path).c_str(), 0, KEY_READ, &key), c.status);
+    EXPECT_EQ(RegOpenKeyExW(key_, widen(c.path).c_str(), 0, KEY_READ, &key), c.status);
     if (key != nullptr) {
       EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     }
@@ -203,7 +192,7 @@ TEST_F(Registry, TheTypeIsStoredAsGivenWhateverTheData) {
     SCOPED_TRACE(c.name);
     DWORD type = 0;
     DWORD size = 0;
-    EXPECT_EQ(RegQueryValueExW(key_, wide(c.name).c_str(), nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key_, widen(c.name).c_str(), nullptr, &type, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(type, c.type);
     EXPECT_EQ(size, c.size);
   }
@@ -239,12 +228,12 @@ TEST_F(Registry, TheEmptyNameIsTheDefaultValue) {
 }
 
 TEST_F(Registry, SubkeysEnumerateInCaseInsensitiveOrder) {
-  for (const char* name : {"zeta", "Alpha", "mid", "beta", "Z", "b0"}) RegCloseKey(create(wide(name).c_str()));
+  for (const char* name : {"zeta", "Alpha", "mid", "beta", "Z", "b0"}) RegCloseKey(create(widen(name).c_str()));
   EXPECT_EQ(subKeyNames(key_), (std::vector<std::string>{"Alpha", "b0", "beta", "mid", "Z", "zeta"}));
 }
 
 TEST_F(Registry, ValuesEnumerateInCreationOrderAndKeepTheirPlaceWhenSet) {
-  for (const char* name : {"zeta", "Alpha", "mid"}) ASSERT_EQ(setDword(key_, wide(name).c_str(), 1), ERROR_SUCCESS);
+  for (const char* name : {"zeta", "Alpha", "mid"}) ASSERT_EQ(setDword(key_, widen(name).c_str(), 1), ERROR_SUCCESS);
   ASSERT_EQ(setDword(key_, ORV_W("ZETA"), 2), ERROR_SUCCESS);
   ASSERT_EQ(RegDeleteValueW(key_, ORV_W("mid")), ERROR_SUCCESS);
   ASSERT_EQ(setDword(key_, ORV_W("Beta"), 3), ERROR_SUCCESS);

@@ -77,7 +77,10 @@ void RegistryFlusher::run() {
       if (entry->second < earliest->second) earliest = entry;
     }
     if (std::chrono::steady_clock::now() < earliest->second) {
-      wake_.wait_until(guard, earliest->second);
+      // A copy: the wait reads its deadline again after waking, when flushAll
+      // at exit may have freed the entry.
+      const std::chrono::steady_clock::time_point deadline = earliest->second;
+      wake_.wait_until(guard, deadline);
       continue;
     }
     const std::string path = earliest->first;

@@ -2,8 +2,6 @@
 // second process swaps the module's path between the maker's signed module
 // and an unsigned one that marks every load, while new processes build the
 // proxy as the host does at start-up. The unsigned module must never run.
-#ifndef _WIN32
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -98,5 +96,3 @@ TEST_F(PolicySwapTest, AModuleSwappedAfterTheCheckNeverRuns) {
 }
 
 }  // namespace
-
-#endif  // _WIN32

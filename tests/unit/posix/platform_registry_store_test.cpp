@@ -1,7 +1,6 @@
 // The SQLite store behind the registry calls on Linux: where the hive files
 // are, who may write them, what a damaged file does, and several processes
 // using one hive at once. Nothing of this exists in the Windows build.
-#ifndef _WIN32
 
 #include <fcntl.h>
 #include <grp.h>
@@ -23,13 +22,13 @@
 #include <vector>
 
 #include "orv_win32.h"
+#include "test_text.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using WString = std::basic_string<WCHAR>;
-
-WString wide(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
+using orv_test::widen;
+using orv_test::WString;
 
 fs::path makeTempFolder() {
   char pattern[] = "/tmp/orv-registry-XXXXXX";
@@ -88,14 +87,14 @@ mode_t modeOf(const fs::path& path) {
 }
 
 LONG createKey(HKEY root, const std::string& path, HKEY* key) {
-  return RegCreateKeyExW(root, wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key, nullptr);
+  return RegCreateKeyExW(root, widen(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key, nullptr);
 }
 
 LONG setDword(HKEY root, const std::string& path, const std::string& name, DWORD value) {
   HKEY key = nullptr;
   LONG status = createKey(root, path, &key);
   if (status != ERROR_SUCCESS) return status;
-  status = RegSetValueExW(key, wide(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+  status = RegSetValueExW(key, widen(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
   RegCloseKey(key);
   return status;
 }
@@ -103,10 +102,10 @@ LONG setDword(HKEY root, const std::string& path, const std::string& name, DWORD
 // Open, query, close: the way the library reads a setting.
 LONG readDword(HKEY root, const std::string& path, const std::string& name, DWORD* value) {
   HKEY key = nullptr;
-  LONG status = RegOpenKeyExW(root, wide(path).c_str(), 0, KEY_READ, &key);
+  LONG status = RegOpenKeyExW(root, widen(path).c_str(), 0, KEY_READ, &key);
   if (status != ERROR_SUCCESS) return status;
   DWORD size = sizeof(*value);
-  status = RegQueryValueExW(key, wide(name).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+  status = RegQueryValueExW(key, widen(name).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
   RegCloseKey(key);
   return status;
 }
@@ -306,14 +305,14 @@ TEST(RegistryStore, AChangeByAnotherProcessIsSeenByTheNextRead) {
   ASSERT_EQ(readDword(HKEY_LOCAL_MACHINE, path, "Logging", &value), ERROR_SUCCESS);
   ASSERT_EQ(readDword(HKEY_LOCAL_MACHINE, path, "Missing", &value), ERROR_FILE_NOT_FOUND);
   HKEY held = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, KEY_READ, &held), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, KEY_READ, &held), ERROR_SUCCESS);
   DWORD size = sizeof(value);
   ASSERT_EQ(RegQueryValueExW(held, ORV_W("Logging"), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
             ERROR_SUCCESS);
   // Opened before the key goes and not used until after: as on Windows the
   // handle names the deleted key.
   HKEY unused = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, KEY_READ, &unused), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, KEY_READ, &unused), ERROR_SUCCESS);
 
   inChild([&] {
     return std::vector<LONG>{setDword(HKEY_LOCAL_MACHINE, path, "Logging", 2),
@@ -340,9 +339,9 @@ TEST(RegistryStore, AChangeByAnotherProcessIsSeenByTheNextRead) {
   // A handle names the key it opened, not its path: after the key is
   // replaced the handle reports the old one deleted, a new open finds the new.
   HKEY stale = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, KEY_READ, &stale), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, KEY_READ, &stale), ERROR_SUCCESS);
   inChild([&] {
-    return std::vector<LONG>{RegDeleteTreeW(HKEY_LOCAL_MACHINE, wide(path).c_str()),
+    return std::vector<LONG>{RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(path).c_str()),
                              setDword(HKEY_LOCAL_MACHINE, path, "Logging", 5)};
   });
   EXPECT_EQ(RegQueryValueExW(stale, ORV_W("Logging"), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
@@ -360,9 +359,9 @@ TEST(RegistryStore, AnOpenAfterAnotherProcessDeletedTheKeyFailsAndCreateMakesItA
   ASSERT_EQ(readDword(HKEY_LOCAL_MACHINE, path, "Version", &value), ERROR_SUCCESS);  // now in the key cache
   inChild([&] { return std::vector<LONG>{RegDeleteTreeW(HKEY_LOCAL_MACHINE, ORV_W("Software\\Halvik"))}; });
   HKEY key = nullptr;
-  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_FILE_NOT_FOUND);
   DWORD disposition = 0;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                             &disposition),
             ERROR_SUCCESS);
   EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
@@ -384,14 +383,14 @@ std::string patternOf(int writer, int index) {
 
 LONG writePattern(HKEY key, int writer, int index) {
   const std::string bytes = patternOf(writer, index);
-  const WString name = wide("w" + std::to_string(writer) + "-" + std::to_string(index));
+  const WString name = widen("w" + std::to_string(writer) + "-" + std::to_string(index));
   return RegSetValueExW(key, name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
                         static_cast<DWORD>(bytes.size()));
 }
 
 // ERROR_SUCCESS when the value is whole, ERROR_INVALID_DATA when it is not.
 LONG checkPattern(HKEY key, int writer, int index) {
-  const WString name = wide("w" + std::to_string(writer) + "-" + std::to_string(index));
+  const WString name = widen("w" + std::to_string(writer) + "-" + std::to_string(index));
   std::string bytes(8192, '\0');
   DWORD size = static_cast<DWORD>(bytes.size());
   const LONG status =
@@ -500,15 +499,15 @@ TEST(RegistryStore, SaveAndRestoreCopyASubtree) {
   ASSERT_EQ(setDword(source, "Sub\\Deeper", "Deep", 3), ERROR_SUCCESS);
   ASSERT_EQ(setDword(source, "Other", "Other", 4), ERROR_SUCCESS);
   const std::string file = (registry.path() / "saved.hiv").string();
-  ASSERT_EQ(RegSaveKeyW(source, wide(file).c_str(), nullptr), ERROR_SUCCESS);
-  EXPECT_EQ(RegSaveKeyW(source, wide(file).c_str(), nullptr), ERROR_ALREADY_EXISTS);
+  ASSERT_EQ(RegSaveKeyW(source, widen(file).c_str(), nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(RegSaveKeyW(source, widen(file).c_str(), nullptr), ERROR_ALREADY_EXISTS);
   EXPECT_EQ(RegSaveKeyW(source, ORV_W(""), nullptr), ERROR_INVALID_PARAMETER);
 
   HKEY target = nullptr;
   ASSERT_EQ(createKey(HKEY_LOCAL_MACHINE, "Software\\Target", &target), ERROR_SUCCESS);
   ASSERT_EQ(setDword(target, "", "Old", 9), ERROR_SUCCESS);
   ASSERT_EQ(setDword(target, "OldSub", "Old", 9), ERROR_SUCCESS);
-  ASSERT_EQ(RegRestoreKeyW(target, wide(file).c_str(), 0), ERROR_SUCCESS);
+  ASSERT_EQ(RegRestoreKeyW(target, widen(file).c_str(), 0), ERROR_SUCCESS);
 
   DWORD value = 0;
   EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, "Software\\Target\\Sub\\Deeper", "Deep", &value), ERROR_SUCCESS);
@@ -527,8 +526,8 @@ TEST(RegistryStore, SaveAndRestoreCopyASubtree) {
   // A file that is no hive changes nothing.
   const fs::path garbage = registry.path() / "garbage.hiv";
   writeFile(garbage, std::string(8192, 'x'));
-  EXPECT_EQ(RegRestoreKeyW(target, wide(garbage.string()).c_str(), 0), ERROR_REGISTRY_CORRUPT);
-  EXPECT_EQ(RegRestoreKeyW(target, wide((registry.path() / "none.hiv").string()).c_str(), 0), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegRestoreKeyW(target, widen(garbage.string()).c_str(), 0), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(RegRestoreKeyW(target, widen((registry.path() / "none.hiv").string()).c_str(), 0), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, "Software\\Target\\Other", "Other", &value), ERROR_SUCCESS);
   RegCloseKey(source);
   RegCloseKey(target);
@@ -633,7 +632,7 @@ TEST(RegistryStore, NamesCompareByUnicodeUpperCaseAndKeepTheirSpelling) {
   int serial = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);
-    const WString parent = wide("Software\\Case" + std::to_string(serial++) + "\\");
+    const WString parent = widen("Software\\Case" + std::to_string(serial++) + "\\");
     const WString created = parent + WString(c.created.begin(), c.created.end());
     const WString other = parent + WString(c.other.begin(), c.other.end());
     HKEY key = nullptr;
@@ -684,7 +683,7 @@ TEST(RegistryStore, ASavedHiveIsAsPrivateAsItsSource) {
     ASSERT_EQ(createKey(root, "Software\\Saved", &key), ERROR_SUCCESS);
     ASSERT_EQ(setDword(key, "", "Secret", 1), ERROR_SUCCESS);
     const fs::path file = registry.path() / (root == HKEY_CURRENT_USER ? "user.hiv" : "machine.hiv");
-    EXPECT_EQ(RegSaveKeyW(key, wide(file.string()).c_str(), nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(RegSaveKeyW(key, widen(file.string()).c_str(), nullptr), ERROR_SUCCESS);
     EXPECT_EQ(modeOf(file), root == HKEY_CURRENT_USER ? 0600u : 0644u);
     RegCloseKey(key);
   }
@@ -698,7 +697,7 @@ std::string tamperedHive(const fs::path& folder, const char* name, const char* s
   setDword(key, "", "Value", 1);
   setDword(key, "Sub", "Deep", 2);
   const fs::path file = folder / name;
-  EXPECT_EQ(RegSaveKeyW(key, wide(file.string()).c_str(), nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(RegSaveKeyW(key, widen(file.string()).c_str(), nullptr), ERROR_SUCCESS);
   RegCloseKey(key);
   sqlite3* db = nullptr;
   EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
@@ -741,7 +740,7 @@ TEST(RegistryStore, ARestoredFileMustBeExactlyAHive) {
     const std::string file =
         tamperedHive(registry.path(), ("tampered" + std::to_string(serial++) + ".hiv").c_str(), c.sql);
     const std::string before = fileBytes(file);
-    EXPECT_EQ(RegRestoreKeyW(target, wide(file).c_str(), 0), ERROR_REGISTRY_CORRUPT);
+    EXPECT_EQ(RegRestoreKeyW(target, widen(file).c_str(), 0), ERROR_REGISTRY_CORRUPT);
     EXPECT_TRUE(fileBytes(file) == before) << "the file was changed";
     DWORD value = 0;
     EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, "Software\\Target", "Kept", &value), ERROR_SUCCESS) << "nothing changes";
@@ -750,5 +749,3 @@ TEST(RegistryStore, ARestoredFileMustBeExactlyAHive) {
 }
 
 }  // namespace
-
-#endif  // _WIN32

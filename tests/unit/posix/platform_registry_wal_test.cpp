@@ -2,7 +2,6 @@
 // writer, a user who may only read a hive reads it after its writer was
 // killed, and enumeration stays right while another process changes the key.
 // Nothing of this exists in the Windows build.
-#ifndef _WIN32
 
 #include <fcntl.h>
 #include <grp.h>
@@ -23,13 +22,13 @@
 #include <vector>
 
 #include "orv_win32.h"
+#include "test_text.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using WString = std::basic_string<WCHAR>;
-
-WString wide(const std::string& ascii) { return WString(ascii.begin(), ascii.end()); }
+using orv_test::widen;
+using orv_test::WString;
 
 // A fresh registry folder for one test, readable (not writable) by others:
 // the machine hive's folder as a normal user sees it.
@@ -104,7 +103,7 @@ std::string patternOf(int index) {
 
 LONG writePattern(HKEY key, int index) {
   const std::string bytes = patternOf(index);
-  return RegSetValueExW(key, wide("v" + std::to_string(index)).c_str(), 0, REG_BINARY,
+  return RegSetValueExW(key, widen("v" + std::to_string(index)).c_str(), 0, REG_BINARY,
                         reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
 }
 
@@ -113,7 +112,7 @@ int64_t firstBadPattern(HKEY key, int last) {
   std::string bytes(8192, '\0');
   for (int i = 0; i <= last; ++i) {
     DWORD size = static_cast<DWORD>(bytes.size());
-    if (RegQueryValueExW(key, wide("v" + std::to_string(i)).c_str(), nullptr, nullptr,
+    if (RegQueryValueExW(key, widen("v" + std::to_string(i)).c_str(), nullptr, nullptr,
                          reinterpret_cast<BYTE*>(bytes.data()), &size) != ERROR_SUCCESS ||
         bytes.compare(0, size, patternOf(i)) != 0 || size != patternOf(i).size()) {
       return i;
@@ -123,7 +122,7 @@ int64_t firstBadPattern(HKEY key, int last) {
 }
 
 LONG createKey(const char* path, HKEY* key) {
-  return RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key, nullptr);
+  return RegCreateKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key, nullptr);
 }
 
 TEST(RegistryWal, AReaderHoldingATransactionDoesNotHoldUpAWriter) {
@@ -228,11 +227,11 @@ TEST(RegistryWal, EnumerationFollowsChangesMadeBetweenIndexes) {
   ASSERT_EQ(createKey("Software\\Listed", &key), ERROR_SUCCESS);
   for (int i = 0; i < 6; ++i) {
     const DWORD data = static_cast<DWORD>(i);
-    ASSERT_EQ(RegSetValueExW(key, wide("v" + std::to_string(i)).c_str(), 0, REG_DWORD,
+    ASSERT_EQ(RegSetValueExW(key, widen("v" + std::to_string(i)).c_str(), 0, REG_DWORD,
                              reinterpret_cast<const BYTE*>(&data), 4),
               ERROR_SUCCESS);
     HKEY sub = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(key, wide("k" + std::to_string(i)).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub,
+    ASSERT_EQ(RegCreateKeyExW(key, widen("k" + std::to_string(i)).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub,
                               nullptr),
               ERROR_SUCCESS);
     RegCloseKey(sub);
@@ -243,7 +242,7 @@ TEST(RegistryWal, EnumerationFollowsChangesMadeBetweenIndexes) {
     DWORD size = 0;
     DWORD type = 0;
     const LONG status = RegEnumValueW(key, index, name, &length, nullptr, &type, nullptr, &size);
-    return status == ERROR_SUCCESS ? WString(name, length) + wide(":" + std::to_string(size)) : WString();
+    return status == ERROR_SUCCESS ? WString(name, length) + widen(":" + std::to_string(size)) : WString();
   };
   const auto keyName = [&](DWORD index) {
     WCHAR name[16];
@@ -275,5 +274,3 @@ TEST(RegistryWal, EnumerationFollowsChangesMadeBetweenIndexes) {
 }
 
 }  // namespace
-
-#endif  // _WIN32

@@ -1,7 +1,6 @@
 // What the profile-file calls do on Linux beyond Windows' own cases: UTF-8
 // text, lines kept byte for byte, the atomic replace, writers in several
 // processes, refused text, and files that are no regular files.
-#ifndef _WIN32
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -192,5 +191,3 @@ TEST(PosixProfileFiles, AReadOnlyFileIsNotWritten) {
 }
 
 }  // namespace
-
-#endif  // _WIN32

@@ -1,6 +1,5 @@
 // The /proc walk where it cannot read a process's executable link (a process
 // of another user): the name then comes from the command line.
-#ifndef _WIN32
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -60,5 +59,3 @@ TEST(ProcessSnapshotPosix, NamesAProcessWithAClosedLinkByItsWholeFirstArgument) 
 }
 
 }  // namespace
-
-#endif  // _WIN32
