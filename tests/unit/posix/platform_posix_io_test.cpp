@@ -1,8 +1,6 @@
 // The POSIX layer's I/O helpers under the conditions that break hand-written
 // loops: signals that interrupt reads, writes and waits, short writes into a
 // small pipe, a file-size limit that cuts a write short, and a wide umask.
-#ifndef _WIN32
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -288,5 +286,3 @@ TEST(PosixIoChildProcess, ASignalDuringAReadIsNeitherAnEndNorAnEndlessWait) {
 }
 
 }  // namespace
-
-#endif  // _WIN32
