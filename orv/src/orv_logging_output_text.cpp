@@ -212,10 +212,12 @@ void createFolderOf(const WCHAR* path) {
 // Opens the log file for appending: each line lands whole at the end, even
 // with other processes writing. A missing file is created with the
 // byte-order mark first; its folder (one level) is created first.
+bool isAcceptedLogPath(const WCHAR* path, bool requireRootedPath) {
+  return wcslen(path) < kPathLimitChars && (!requireRootedPath || orv_platform::isRootedPath(path));
+}
+
 HANDLE openLogFile(const WCHAR* path, bool requireRootedPath) {
-  const size_t length = wcslen(path);
-  if (length >= kPathLimitChars || (requireRootedPath && !orv_platform::isRootedPath(path)))
-    return INVALID_HANDLE_VALUE;
+  if (!isAcceptedLogPath(path, requireRootedPath)) return INVALID_HANDLE_VALUE;
   const DWORD access = FILE_APPEND_DATA;
   const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   // An existing file has its folder: only a missing one needs the folder made.
@@ -337,6 +339,8 @@ bool appendFullLine(const WCHAR* path, LogLine& line) {
     CloseHandle(file);
     return true;
   }
+  // A refused path gets no lock file either (a relative one would land in the working folder).
+  if (!isAcceptedLogPath(path, true)) return false;
   LogFileLock lock(path);
   HANDLE file = openLogFile(path, true);
   if (file == INVALID_HANDLE_VALUE) return false;

@@ -237,6 +237,7 @@ TEST_F(TextOutputTest, CreatesOneFolderLevelAndRefusesBadPaths) {
   const WString separator(1, orv_platform::kPathSeparator);
   const WString twoLevels = folder_.wide("x") + separator + widen("y") + separator + widen("a.log");
   const WString relative = widen("relative.log");
+  std::filesystem::remove("relative.log.lock");
   const WString tooLong = folder_.wide(std::string(600, 'n') + ".log");
   for (const WString& path : {twoLevels, relative, tooLong}) {
     CORVLogRecord record = makeRecord(spec, path);
@@ -244,6 +245,7 @@ TEST_F(TextOutputTest, CreatesOneFolderLevelAndRefusesBadPaths) {
   }
   EXPECT_FALSE(std::filesystem::exists(folder_.path() / "x"));
   EXPECT_FALSE(std::filesystem::exists("relative.log"));
+  EXPECT_FALSE(std::filesystem::exists("relative.log.lock")) << "a refused path gets no lock file";
 }
 
 TEST_F(TextOutputTest, CutsLongLinesAt1024CharactersEndingInCrLf) {

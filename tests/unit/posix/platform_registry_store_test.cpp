@@ -540,7 +540,7 @@ TEST(RegistryStore, AHiveFileNameThatDoesNotConvertExactlyNamesNoFile) {
   HKEY source = nullptr;
   ASSERT_EQ(createKey(HKEY_CURRENT_USER, "Software\\Source", &source), ERROR_SUCCESS);
   ASSERT_EQ(setDword(source, "", "Value", 1), ERROR_SUCCESS);
-  const WString loneSurrogate = wide((registry.path() / "saved").string()) + WCHAR(0xD800) + ORV_W(".hiv");
+  const WString loneSurrogate = widen((registry.path() / "saved").string()) + WCHAR(0xD800) + ORV_W(".hiv");
   const fs::path lookAlike = registry.path() / "saved\xEF\xBF\xBD.hiv";
 
   EXPECT_EQ(RegSaveKeyW(source, loneSurrogate.c_str(), nullptr), ERROR_INVALID_PARAMETER);
