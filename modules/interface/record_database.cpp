@@ -5,40 +5,13 @@
 
 #include <memory>
 
+#include "record_statement.h"
+
 namespace {
 
-// One prepared statement, finalized when it goes.
-class Statement {
- public:
-  Statement(sqlite3* connection, const char* sql) {
-    if (sqlite3_prepare_v2(connection, sql, -1, &statement_, nullptr) != SQLITE_OK) statement_ = nullptr;
-  }
-  ~Statement() { sqlite3_finalize(statement_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  bool prepared() const { return statement_ != nullptr; }
-  bool bind(int index, const std::string& text) {
-    return sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) ==
-           SQLITE_OK;
-  }
-  bool bind(int index, int value) { return sqlite3_bind_int(statement_, index, value) == SQLITE_OK; }
-  int step() { return sqlite3_step(statement_); }
-  void reset() { sqlite3_reset(statement_); }
-  std::string text(int column) const {
-    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
-    if (bytes == nullptr) return std::string();
-    return std::string(bytes, static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
-  }
-  int integer(int column) const { return sqlite3_column_int(statement_, column); }
-
- private:
-  sqlite3_stmt* statement_ = nullptr;
-};
-
 // JsonCpp's builders fill a settings object member by member, which costs
-// several times the parse of a short list: one reader or writer serves all
-// four lists of a record.
+// several times the parse of a short list: one reader and one writer serve
+// every list the connection reads or writes.
 std::unique_ptr<Json::StreamWriter> newListWriter() {
   Json::StreamWriterBuilder builder;
   builder["indentation"] = "";
@@ -68,7 +41,7 @@ std::vector<std::string> stringsOf(Json::CharReader& reader, const std::string& 
 }
 
 // The record's columns, in the order of kInsertColumns.
-bool bindRecord(Statement& statement, Json::StreamWriter& writer, const std::string& origin,
+bool bindRecord(RecordStatement& statement, Json::StreamWriter& writer, const std::string& origin,
                 const StoredRecord& record) {
   return statement.bind(1, origin) && statement.bind(2, record.identity) && statement.bind(3, record.title) &&
          statement.bind(4, record.autoSubmit ? 1 : 0) && statement.bind(5, arrayOf(writer, record.pwFields)) &&
@@ -110,7 +83,30 @@ std::unique_ptr<RecordDatabase> RecordDatabase::open(const std::string& path, st
   return database;
 }
 
-RecordDatabase::~RecordDatabase() { sqlite3_close_v2(connection_); }
+RecordDatabase::RecordDatabase(sqlite3* connection) : connection_(connection) {}
+
+RecordDatabase::~RecordDatabase() {
+  // The statements go before the connection they belong to.
+  version_.reset();
+  find_.reset();
+  store_.reset();
+  sqlite3_close_v2(connection_);
+}
+
+RecordStatement& RecordDatabase::statement(std::unique_ptr<RecordStatement>& held, const std::string& sql) {
+  if (held == nullptr || !held->prepared()) held = std::make_unique<RecordStatement>(connection_, sql);
+  return *held;
+}
+
+Json::CharReader& RecordDatabase::listReader() {
+  if (listReader_ == nullptr) listReader_ = newListReader();
+  return *listReader_;
+}
+
+Json::StreamWriter& RecordDatabase::listWriter() {
+  if (listWriter_ == nullptr) listWriter_ = newListWriter();
+  return *listWriter_;
+}
 
 std::string RecordDatabase::errorOf(const char* step) const {
   return std::string("SQLite ") + step + ": " + (connection_ != nullptr ? sqlite3_errmsg(connection_) : "no memory");
@@ -123,7 +119,8 @@ bool RecordDatabase::execute(const char* sql, std::string& problem) {
 }
 
 int RecordDatabase::version(std::string& problem) {
-  Statement statement(connection_, "PRAGMA user_version");
+  RecordStatement& statement = this->statement(version_, "PRAGMA user_version");
+  const RecordStatement::Use use(statement);
   if (!statement.prepared() || statement.step() != SQLITE_ROW) {
     problem = errorOf("PRAGMA user_version");
     return -1;
@@ -140,11 +137,10 @@ bool RecordDatabase::create(const std::vector<std::pair<std::string, StoredRecor
       "text_fields TEXT NOT NULL, text_values TEXT NOT NULL)",
       problem);
   if (done) {
-    Statement insert(connection_, (std::string(kInsertColumns) + " ON CONFLICT(origin) DO NOTHING").c_str());
+    RecordStatement insert(connection_, std::string(kInsertColumns) + " ON CONFLICT(origin) DO NOTHING");
     done = insert.prepared();
-    const std::unique_ptr<Json::StreamWriter> writer = newListWriter();
     for (size_t i = 0; done && i < imported.size(); ++i) {
-      done = bindRecord(insert, *writer, imported[i].first, imported[i].second) && insert.step() == SQLITE_DONE;
+      done = bindRecord(insert, listWriter(), imported[i].first, imported[i].second) && insert.step() == SQLITE_DONE;
       insert.reset();
     }
     if (!done) problem = errorOf("import");
@@ -156,9 +152,10 @@ bool RecordDatabase::create(const std::vector<std::pair<std::string, StoredRecor
 }
 
 bool RecordDatabase::find(const std::string& origin, StoredRecord& record, std::string& problem) {
-  Statement select(connection_,
-                   "SELECT identity, title, auto_submit, pw_fields, pw_values, text_fields, text_values "
-                   "FROM records WHERE origin = ?1");
+  RecordStatement& select = statement(find_,
+                                      "SELECT identity, title, auto_submit, pw_fields, pw_values, text_fields, "
+                                      "text_values FROM records WHERE origin = ?1");
+  const RecordStatement::Use use(select);
   if (!select.prepared() || !select.bind(1, origin)) {
     problem = errorOf("find");
     return false;
@@ -171,22 +168,23 @@ bool RecordDatabase::find(const std::string& origin, StoredRecord& record, std::
   record.identity = select.text(0);
   record.title = select.text(1);
   record.autoSubmit = select.integer(2) != 0;
-  const std::unique_ptr<Json::CharReader> reader = newListReader();
-  record.pwFields = stringsOf(*reader, select.text(3));
-  record.pwValues = stringsOf(*reader, select.text(4));
-  record.textFields = stringsOf(*reader, select.text(5));
-  record.textValues = stringsOf(*reader, select.text(6));
+  Json::CharReader& reader = listReader();
+  record.pwFields = stringsOf(reader, select.text(3));
+  record.pwValues = stringsOf(reader, select.text(4));
+  record.textFields = stringsOf(reader, select.text(5));
+  record.textValues = stringsOf(reader, select.text(6));
   return true;
 }
 
 bool RecordDatabase::store(const std::string& origin, const StoredRecord& record, std::string& problem) {
   // One statement is one transaction: the row is replaced whole or not at all.
-  Statement upsert(connection_, (std::string(kInsertColumns) +
-                                 " ON CONFLICT(origin) DO UPDATE SET title = excluded.title, "
-                                 "pw_fields = excluded.pw_fields, pw_values = excluded.pw_values, "
-                                 "text_fields = excluded.text_fields, text_values = excluded.text_values")
-                                    .c_str());
-  if (!upsert.prepared() || !bindRecord(upsert, *newListWriter(), origin, record) || upsert.step() != SQLITE_DONE) {
+  RecordStatement& upsert =
+      statement(store_, std::string(kInsertColumns) +
+                            " ON CONFLICT(origin) DO UPDATE SET title = excluded.title, "
+                            "pw_fields = excluded.pw_fields, pw_values = excluded.pw_values, "
+                            "text_fields = excluded.text_fields, text_values = excluded.text_values");
+  const RecordStatement::Use use(upsert);
+  if (!upsert.prepared() || !bindRecord(upsert, listWriter(), origin, record) || upsert.step() != SQLITE_DONE) {
     problem = errorOf("store");
     return false;
   }

@@ -1,6 +1,7 @@
 // The records in SQLite: one row per origin in the table "records", the four
-// field lists as JSON arrays of strings. One connection per store operation;
-// the caller holds the store's lock and has checked the files first.
+// field lists as JSON arrays of strings. A connection serves one command at a
+// time and keeps its statements across commands; the caller holds the store's
+// lock and has checked the files before each.
 #pragma once
 
 #include <memory>
@@ -11,6 +12,11 @@
 #include "record_store.h"
 
 struct sqlite3;
+class RecordStatement;
+namespace Json {
+class CharReader;
+class StreamWriter;
+}  // namespace Json
 
 class RecordDatabase {
  public:
@@ -36,9 +42,16 @@ class RecordDatabase {
   bool store(const std::string& origin, const StoredRecord& record, std::string& problem);
 
  private:
-  explicit RecordDatabase(sqlite3* connection) : connection_(connection) {}
+  explicit RecordDatabase(sqlite3* connection);
   bool execute(const char* sql, std::string& problem);
   std::string errorOf(const char* step) const;
+  // The statement `sql`, prepared on its first use.
+  RecordStatement& statement(std::unique_ptr<RecordStatement>& held, const std::string& sql);
+  Json::CharReader& listReader();
+  Json::StreamWriter& listWriter();
 
   sqlite3* connection_;
+  std::unique_ptr<RecordStatement> version_, find_, store_;
+  std::unique_ptr<Json::CharReader> listReader_;
+  std::unique_ptr<Json::StreamWriter> listWriter_;
 };

@@ -1,6 +1,7 @@
 #include "record_store.h"
 
 #include <filesystem>
+#include <mutex>
 
 #include "legacy_records.h"
 #include "orv_platform/text_encoding.h"
@@ -26,6 +27,21 @@ std::string environmentFolder() {
 const WCHAR* methodName(bool forStore) { return forStore ? ORV_W("store") : ORV_W("find"); }
 
 constexpr DWORD kNoCode = static_cast<DWORD>(-1);
+
+// The connection of the last command and its prepared statements, kept while
+// the store's path names the same file: a file put in its place is opened
+// afresh. The files are still checked and locked for every command. Commands
+// of this process take turns on it.
+struct HeldDatabase {
+  std::mutex turn;
+  std::string path, identity;
+  std::unique_ptr<RecordDatabase> database;
+};
+
+HeldDatabase& heldDatabase() {
+  static HeldDatabase held;
+  return held;
+}
 
 }  // namespace
 
@@ -62,7 +78,7 @@ void RecordStore::makeTable(RecordDatabase& database, bool legacyExists, const W
   database.create(kept, problem);
 }
 
-std::unique_ptr<RecordDatabase> RecordStore::open(bool forStore, std::unique_ptr<orv_platform::FileLock>& lock) const {
+RecordDatabase* RecordStore::open(bool forStore, std::unique_ptr<orv_platform::FileLock>& lock) const {
   const WCHAR* method = methodName(forStore);
   if (folder_.empty()) {
     logRecordStoreFailure(method, "No folder for the records: neither ORVPWM_RECORDS_DIR nor a data folder is set",
@@ -75,19 +91,33 @@ std::unique_ptr<RecordDatabase> RecordStore::open(bool forStore, std::unique_ptr
   if (problem.empty()) lock = orv_platform::FileLock::acquire(lock_, &problem);
   // Every file SQLite may read, its journal too, must be the user's own.
   bool exists = false, databaseExists = false, legacyExists = false;
+  std::string identity;
   for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
     if (!problem.empty()) break;
-    problem = orv_platform::checkPrivateFile(database_ + suffix, exists);
-    if (suffix[0] == '\0') databaseExists = exists;
+    if (suffix[0] == '\0') {
+      problem = orv_platform::checkPrivateFile(database_, databaseExists, identity);
+    } else {
+      problem = orv_platform::checkPrivateFile(database_ + suffix, exists);
+    }
   }
+  HeldDatabase& held = heldDatabase();
   // The earlier file counts (and is checked) only until the database is made.
   if (problem.empty() && !databaseExists) problem = orv_platform::checkPrivateFile(legacy_, legacyExists);
   if (problem.empty() && !databaseExists) {
-    if (!forStore && !legacyExists) return nullptr;  // nothing stored yet
+    if (!forStore && !legacyExists) {  // nothing stored yet
+      held.database.reset();
+      return nullptr;
+    }
     problem = orv_platform::makePrivateFile(database_);
+    if (problem.empty()) problem = orv_platform::checkPrivateFile(database_, exists, identity);
   }
-  std::unique_ptr<RecordDatabase> database;
-  if (problem.empty()) database = RecordDatabase::open(database_, problem);
+  if (problem.empty() && (held.database == nullptr || held.path != database_ || held.identity != identity)) {
+    held.database.reset();
+    held.database = RecordDatabase::open(database_, problem);
+    held.path = database_;
+    held.identity = identity;
+  }
+  RecordDatabase* database = problem.empty() ? held.database.get() : nullptr;
   const int version = database != nullptr ? database->version(problem) : -1;
   if (version == 0 && databaseExists) problem = orv_platform::checkPrivateFile(legacy_, legacyExists);
   if (version == 0 && problem.empty()) {
@@ -96,6 +126,7 @@ std::unique_ptr<RecordDatabase> RecordStore::open(bool forStore, std::unique_ptr
     problem = database_ + ": made by a later version (" + std::to_string(version) + ")";
   }
   if (!problem.empty()) {
+    held.database.reset();  // a file refused now is opened afresh once it passes
     logRecordStoreFailure(method, "The records cannot be used: " + problem, kNoCode, __LINE__);
     return nullptr;
   }
@@ -103,21 +134,29 @@ std::unique_ptr<RecordDatabase> RecordStore::open(bool forStore, std::unique_ptr
 }
 
 bool RecordStore::find(const std::string& origin, StoredRecord& record) const {
+  HeldDatabase& held = heldDatabase();
+  const std::lock_guard<std::mutex> turn(held.turn);
   std::unique_ptr<orv_platform::FileLock> lock;
-  const std::unique_ptr<RecordDatabase> database = open(false, lock);
+  RecordDatabase* database = open(false, lock);
   if (database == nullptr) return false;
   std::string problem;
   if (database->find(origin, record, problem)) return true;
-  if (!problem.empty()) logRecordStoreFailure(ORV_W("find"), problem, kNoCode, __LINE__);
+  if (!problem.empty()) {
+    held.database.reset();
+    logRecordStoreFailure(ORV_W("find"), problem, kNoCode, __LINE__);
+  }
   return false;
 }
 
 bool RecordStore::store(const std::string& origin, const StoredRecord& record) const {
+  HeldDatabase& held = heldDatabase();
+  const std::lock_guard<std::mutex> turn(held.turn);
   std::unique_ptr<orv_platform::FileLock> lock;
-  const std::unique_ptr<RecordDatabase> database = open(true, lock);
+  RecordDatabase* database = open(true, lock);
   if (database == nullptr) return false;
   std::string problem;
   if (database->store(origin, record, problem)) return true;
+  held.database.reset();
   logRecordStoreFailure(ORV_W("store"), problem, kNoCode, __LINE__);
   return false;
 }

@@ -42,9 +42,10 @@ class RecordStore {
   bool store(const std::string& origin, const StoredRecord& record) const;
 
  private:
-  // The lock held and the database open and made; null when there is
-  // nothing to find (`forStore` false) or the store cannot be used.
-  std::unique_ptr<RecordDatabase> open(bool forStore, std::unique_ptr<orv_platform::FileLock>& lock) const;
+  // The lock held and the database open and made (the connection this
+  // process keeps, for the caller's turn); null when there is nothing to
+  // find (`forStore` false) or the store cannot be used.
+  RecordDatabase* open(bool forStore, std::unique_ptr<orv_platform::FileLock>& lock) const;
 
   // The first use of the database: its table, with the earlier file's
   // records within budget (each one left out is logged).

@@ -72,6 +72,26 @@ std::string checkPrivateFile(const std::string& path, bool& exists) {
   return std::string();
 }
 
+std::string checkPrivateFile(const std::string& path, bool& exists, std::string& identity) {
+  identity.clear();
+  std::string problem = checkPrivateFile(path, exists);
+  if (!problem.empty() || !exists) return problem;
+  // Only the attributes are read: the file stays shared with its writers.
+  HANDLE file = CreateFileW(utf16Of(path, InvalidText::kReplace).c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return failure(path, errorText(GetLastError()));
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (GetFileInformationByHandle(file, &information))
+    identity =
+        std::to_string(information.dwVolumeSerialNumber) + ":" +
+        std::to_string((static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow);
+  else
+    problem = failure(path, errorText(GetLastError()));
+  CloseHandle(file);
+  return problem;
+}
+
 std::string makePrivateFile(const std::string& path) {
   OwnerOnly security;
   HANDLE file = CreateFileW(utf16Of(path, InvalidText::kReplace).c_str(), GENERIC_WRITE, 0, security.attributes(),

@@ -370,6 +370,58 @@ TEST_F(InterfaceModuleTest, FilesAnotherUserOwnsOrMayWriteAreNotUsed) {
   EXPECT_EQ(passwordOf("https://bank.example/"), "(none)") << "a records.json others may write";
   EXPECT_EQ(log.linesWith({"records cannot be used", "records.json"}).size(), 1u) << log.all();
 }
+
+// The module keeps its connection between commands: a store file put in the
+// place of the one it has open is what the next command reads, and one that
+// fails the checks then, or is opened up in place, is refused at once.
+TEST_F(InterfaceModuleTest, AStoreChangedBetweenCommandsIsCheckedAndReadAfresh) {
+  int made = 0;
+  // A store of this user's in a folder of its own, holding `password` for the bank.
+  auto storeHolding = [&](const char* password) {
+    const std::string name = "made" + std::to_string(made++);
+    SetEnvironmentVariableW(ORV_W("ORVPWM_RECORDS_DIR"), folder_.wide(name).c_str());
+    EXPECT_TRUE(create("https://bank.example/", "t", listOf({"p"}), listOf({password})));
+    SetEnvironmentVariableW(ORV_W("ORVPWM_RECORDS_DIR"), folder_.wide("store").c_str());
+    return folder_.path() / name / "records.db";
+  };
+  ASSERT_TRUE(create("https://bank.example/", "t", listOf({"p"}), listOf({"first"})));
+  const bool root = ::geteuid() == 0;
+
+  struct Case {
+    const char* what;
+    mode_t mode;
+    bool foreign;
+    bool inPlace;  // the open file itself changes, not the file the name points to
+    const char* expected;
+  } cases[] = {
+      {"another of this user's stores moved in", 0600, false, false, "moved;"},
+      {"a group-writable store moved in", 0660, false, false, "(none)"},
+      {"a store another user owns moved in", 0600, true, false, "(none)"},
+      {"the open store made writable by others", 0606, false, true, "(none)"},
+      {"the open store given to another user", 0600, true, true, "(none)"},
+  };
+  for (const Case& c : cases) {
+    if (c.foreign && !root) continue;
+    const std::filesystem::path replacement = storeHolding("moved");
+    std::filesystem::rename(storeHolding("mine"), storeFile());
+    ASSERT_EQ(passwordOf("https://bank.example/"), "mine;") << c.what << ": the store is open before the change";
+    const std::filesystem::path changed = c.inPlace ? storeFile() : replacement;
+    ASSERT_EQ(::chmod(changed.c_str(), c.mode), 0) << c.what;
+    if (c.foreign) ASSERT_EQ(::chown(changed.c_str(), 65534, 65534), 0) << c.what;
+    if (!c.inPlace) std::filesystem::rename(replacement, storeFile());
+
+    orv_test::CapturedLog log;
+    EXPECT_EQ(passwordOf("https://bank.example/"), c.expected) << c.what;
+    if (std::string(c.expected) != "(none)") continue;
+    EXPECT_FALSE(create("https://shop.example/", "t", listOf({"p"}), listOf({"v"}))) << c.what;
+    EXPECT_EQ(log.linesWith({"records cannot be used", "records.db"}).size(), 2u) << c.what << "\n" << log.all();
+    if (c.inPlace) {
+      if (c.foreign) ASSERT_EQ(::chown(storeFile().c_str(), ::geteuid(), ::getegid()), 0);
+      ASSERT_EQ(::chmod(storeFile().c_str(), 0600), 0);
+      EXPECT_EQ(passwordOf("https://bank.example/"), "mine;") << c.what << ": used again once it passes";
+    }
+  }
+}
 #endif
 
 TEST_F(InterfaceModuleTest, WritersAtOnceLoseNoRecord) {

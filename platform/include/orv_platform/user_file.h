@@ -32,6 +32,10 @@ ORV_API std::string makePrivateFolder(const std::string& path);
 // writable by no one else; its read bits for others are cleared. A missing
 // file passes, with `exists` false.
 ORV_API std::string checkPrivateFile(const std::string& path, bool& exists);
+// The same check; `identity` then tells the file checked from any other that
+// takes its place at `path` later (its volume and file number), so that a
+// caller holding the file open can see it replaced. Empty when it is missing.
+ORV_API std::string checkPrivateFile(const std::string& path, bool& exists, std::string& identity);
 
 // Makes `path` an empty owner-only file when it is missing, then checks it
 // as checkPrivateFile does.

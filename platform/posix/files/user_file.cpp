@@ -45,14 +45,18 @@ std::string ownershipProblem(const std::string& path, const struct stat& info) {
 
 // The checks of a private file on an open descriptor, so that what was
 // checked is what is used; read bits for others are then cleared.
-std::string checkOpenFile(int fd, const std::string& path) {
-  struct stat info {};
+std::string checkOpenFile(int fd, const std::string& path, struct stat& info) {
   if (::fstat(fd, &info) != 0) return failure(path, std::strerror(errno));
   if (!S_ISREG(info.st_mode)) return failure(path, "is not a plain file");
   std::string problem = ownershipProblem(path, info);
   if (problem.empty() && (info.st_mode & 0777) != 0600 && ::fchmod(fd, 0600) != 0)
     problem = failure(path, std::string("cannot be made owner-only: ") + std::strerror(errno));
   return problem;
+}
+
+std::string checkOpenFile(int fd, const std::string& path) {
+  struct stat info {};
+  return checkOpenFile(fd, path, info);
 }
 
 std::string openProblem(const std::string& path, int error) {
@@ -97,12 +101,21 @@ std::string makePrivateFolder(const std::string& path) {
   return std::string();
 }
 
-std::string checkPrivateFile(const std::string& path, bool& exists) {
+std::string checkPrivateFile(const std::string& path, bool& exists, std::string& identity) {
   exists = false;
+  identity.clear();
   const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!file.valid()) return errno == ENOENT ? std::string() : openProblem(path, errno);
   exists = true;
-  return checkOpenFile(file.get(), path);
+  struct stat info {};
+  const std::string problem = checkOpenFile(file.get(), path, info);
+  if (problem.empty()) identity = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  return problem;
+}
+
+std::string checkPrivateFile(const std::string& path, bool& exists) {
+  std::string identity;
+  return checkPrivateFile(path, exists, identity);
 }
 
 std::string makePrivateFile(const std::string& path) {
