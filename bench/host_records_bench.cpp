@@ -5,6 +5,7 @@
 // module (a stored record), the signed reference policy module and the
 // stand-in, on a throw-away registry.
 #include <benchmark/benchmark.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -14,9 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "launched_program.h"
 #include "orv_platform/child_process.h"
-#include "process_wait.h"
 
 namespace {
 
@@ -35,15 +34,9 @@ std::string framed(const std::string& body) {
   return std::string(reinterpret_cast<const char*>(&length), 4) + body;
 }
 
-void run(const std::string& command) {
-  if (std::system(command.c_str()) != 0) {
-    std::fprintf(stderr, "failed: %s\n", command.c_str());
-    std::exit(1);
-  }
-}
-
-// The registry, the signed policy module, the store with one record, and
-// the stand-in, for the whole program.
+// The registry, the signed policy module and the stand-in come from
+// scripts/throwaway-install (as for the demo and the browser test); the
+// store gets one record. For the whole program.
 class Installation {
  public:
   Installation() {
@@ -52,21 +45,21 @@ class Installation {
     folder_ = folder;
     setenv("ORV_REGISTRY_DIR", (folder_ + "/registry").c_str(), 1);
     setenv("ORVPWM_RECORDS_DIR", (folder_ + "/records").c_str(), 1);
-    const std::string orvreg = kBin + "/orvreg";
-    std::filesystem::copy_file(kBin + "/orvpwm_policy.so", folder_ + "/orvpwm_policy.so");
-    run(ORV_BENCH_SOURCE_DIR "/scripts/sign-module " + folder_ + "/orvpwm_policy.so " + folder_ +
-        "/registry/trust >/dev/null");
-    run(orvreg + " add \"HKLM\\Software\\Halvik\\Password Manager\" /v InstallPath /t REG_SZ /d " + kBin +
-        "/ /f >/dev/null");
-    run(orvreg + " add \"HKLM\\Software\\Halvik\\Password Manager\\Modules\" /v AppPolicy /t REG_SZ /d " + folder_ +
-        "/orvpwm_policy.so /f >/dev/null");
-    standIn_ = std::make_unique<orv_test::LaunchedProgram>(std::vector<std::string>{kBin + "/password_manager.exe"});
-    if (!orv_test::waitUntilRunning("password_manager.exe")) std::exit(1);
+    const std::string command = ORV_BENCH_SOURCE_DIR "/scripts/throwaway-install " + kBin + " " + folder_;
+    FILE* output = popen(command.c_str(), "r");
+    char line[4096];
+    while (output != nullptr && std::fgets(line, sizeof(line), output) != nullptr) {
+      if (std::strncmp(line, "ORV_STANDIN_PID=", 16) == 0) standInPid_ = std::atoi(line + 16);
+    }
+    if (output == nullptr || pclose(output) != 0 || standInPid_ <= 0) {
+      std::fprintf(stderr, "failed: %s\n", command.c_str());
+      std::exit(1);
+    }
     Host host("pwm_chrome_extension_host");
     host.send(kCreate);
   }
   ~Installation() {
-    standIn_.reset();
+    kill(standInPid_, SIGTERM);
     std::filesystem::remove_all(folder_);
   }
 
@@ -116,7 +109,7 @@ class Installation {
 
  private:
   std::string folder_;
-  std::unique_ptr<orv_test::LaunchedProgram> standIn_;
+  pid_t standInPid_ = 0;
 };
 
 Installation& installation() {
