@@ -61,8 +61,8 @@ fi
 
 # The password manager installed where the example lies; its policy module signed.
 export ORV_REGISTRY_DIR="$work/registry"
-source "$(dirname "$0")/installed_password_manager.sh"
-start_installed_password_manager "$source_dir" "$prefix/bin/orvreg" "$peers" "$work/example"
+eval "$(ORVREG="$prefix/bin/orvreg" "$source_dir/scripts/throwaway-install" "$peers" "$work" "$work/example")"
+standin=$ORV_STANDIN_PID
 
 reply=$("$prefix/bin/nmsend" --wait 5000 "$host" \
   '{"COMMAND":"LOAD_BROWSER_RECORD","SITE_URL":"https://login.example.com/","SITE_TITLE":"Sign in"}')

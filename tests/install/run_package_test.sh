@@ -94,8 +94,8 @@ for binary in "$root/usr/libexec/orv/pwm_chrome_extension_host" "$root/usr/bin/o
 done
 export LD_LIBRARY_PATH="$root/usr/$libdir"
 export ORV_REGISTRY_DIR="$work/registry" ORVPWM_RECORDS_DIR="$work/records"
-source "$(dirname "$0")/installed_password_manager.sh"
-start_installed_password_manager "$source_dir" "$root/usr/bin/orvreg" "$peers" "$peers"
+eval "$(ORVREG="$root/usr/bin/orvreg" "$source_dir/scripts/throwaway-install" "$peers" "$work")"
+standin=$ORV_STANDIN_PID
 host="$root/usr/libexec/orv/pwm_chrome_extension_host"
 # A create has no reply: nmsend waits for none long.
 "$root/usr/bin/nmsend" --wait 300 "$host" \
