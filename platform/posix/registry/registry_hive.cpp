@@ -171,7 +171,7 @@ LONG RegistryHive::prepareConnection() {
   if (status != ERROR_SUCCESS) return status;
   walMode_ = mode == 2;
   statements_ = new RegistryStatements(db_);
-  return statements_->ready() ? ERROR_SUCCESS : ERROR_REGISTRY_CORRUPT;
+  return ERROR_SUCCESS;
 }
 
 // The first write makes the file: complete under another name, then linked
@@ -250,28 +250,28 @@ LONG RegistryHive::refresh() {
 }
 
 LONG RegistryHive::beginRead() {
-  RegistryQuery begin(statements_->begin);
+  RegistryQuery begin(statements_->get(RegistrySql::kBegin));
   return registryRun(begin);
 }
 
 LONG RegistryHive::endRead(LONG status) {
-  RegistryQuery commit(statements_->commit);
+  RegistryQuery commit(statements_->get(RegistrySql::kCommit));
   const LONG commitStatus = registryRun(commit);
   return status != ERROR_SUCCESS ? status : commitStatus;
 }
 
 LONG RegistryHive::beginWrite() {
-  RegistryQuery begin(statements_->beginImmediate);
+  RegistryQuery begin(statements_->get(RegistrySql::kBeginImmediate));
   return registryRun(begin);
 }
 
 LONG RegistryHive::endWrite(LONG status) {
   if (status == ERROR_SUCCESS) {
-    RegistryQuery commit(statements_->commit);
+    RegistryQuery commit(statements_->get(RegistrySql::kCommit));
     status = registryRun(commit);
   }
   if (!sqlite3_get_autocommit(db_)) {
-    RegistryQuery rollback(statements_->rollback);
+    RegistryQuery rollback(statements_->get(RegistrySql::kRollback));
     registryRun(rollback);
   }
   dropCache();
@@ -307,7 +307,7 @@ LONG RegistryHive::flush() {
 // Inside a transaction: ERROR_SUCCESS, or ERROR_KEY_DELETED for a key that
 // went away while a handle still names it.
 LONG RegistryHive::keyExists(RegistryKeyId key) {
-  RegistryQuery query(statements_->keyWritten);
+  RegistryQuery query(statements_->get(RegistrySql::kKeyWritten));
   const int result = query.bind(1, key).step();
   if (result == SQLITE_ROW) return ERROR_SUCCESS;
   return result == SQLITE_DONE ? ERROR_KEY_DELETED : registryStatusOf(result);
@@ -318,7 +318,7 @@ LONG RegistryHive::lookUpKey(RegistryKeyId from, const RegistryPath& path, Regis
   RegistryKeyId current = from;
   for (size_t i = 0; status == ERROR_SUCCESS && i < path.size(); ++i) {
     const std::string fold = registryFoldKey(path[i]);
-    RegistryQuery query(statements_->child);
+    RegistryQuery query(statements_->get(RegistrySql::kChild));
     const int result = query.bind(1, current).bindBytes(2, fold.data(), fold.size()).step();
     if (result == SQLITE_ROW) {
       current = query.integer(0);
@@ -383,7 +383,7 @@ LONG RegistryHive::findValue(RegistryKeyId key, std::u16string_view name, const 
   CachedValue found;
   {
     const std::string fold = registryFoldKey(name);
-    RegistryQuery query(statements_->value);
+    RegistryQuery query(statements_->get(RegistrySql::kValue));
     const int result = query.bind(1, key).bindBytes(2, fold.data(), fold.size()).step();
     if (result == SQLITE_ROW) {
       found.present = true;
@@ -435,7 +435,7 @@ LONG RegistryHive::readValues(RegistryKeyId key, const std::vector<std::u16strin
   return readKey(key, names.empty() ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND, [&]() -> LONG {
     for (std::u16string_view name : names) {
       const std::string fold = registryFoldKey(name);
-      RegistryQuery query(statements_->value);
+      RegistryQuery query(statements_->get(RegistrySql::kValue));
       const int result = query.bind(1, key).bindBytes(2, fold.data(), fold.size()).step();
       if (result != SQLITE_ROW) return result == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : registryStatusOf(result);
       values->push_back(RegistryValue{static_cast<DWORD>(query.integer(0)), query.bytes(1)});
@@ -450,7 +450,7 @@ LONG RegistryHive::readValues(RegistryKeyId key, const std::vector<std::u16strin
 LONG RegistryHive::subKeyAt(RegistryKeyId key, DWORD index, RegistryEnumCursor* cursor, RegistryEntry* entry) {
   return readKey(key, ERROR_NO_MORE_ITEMS, [&]() -> LONG {
     const bool follows = cursor->generation == generation_ && cursor->next == index && index > 0;
-    RegistryQuery query(follows ? statements_->childAfter : statements_->childAt);
+    RegistryQuery query(statements_->get(follows ? RegistrySql::kChildAfter : RegistrySql::kChildAt));
     query.bind(1, key);
     if (follows) {
       query.bindBytes(2, cursor->fold.data(), cursor->fold.size());
@@ -471,8 +471,9 @@ LONG RegistryHive::valueAt(RegistryKeyId key, DWORD index, bool withData, Regist
                            RegistryEntry* entry) {
   return readKey(key, ERROR_NO_MORE_ITEMS, [&]() -> LONG {
     const bool follows = cursor->generation == generation_ && cursor->next == index && index > 0;
-    sqlite3_stmt* statement = withData ? (follows ? statements_->valueAfter : statements_->valueAt)
-                                       : (follows ? statements_->valueNameAfter : statements_->valueNameAt);
+    sqlite3_stmt* statement =
+        statements_->get(withData ? (follows ? RegistrySql::kValueAfter : RegistrySql::kValueAt)
+                                  : (follows ? RegistrySql::kValueNameAfter : RegistrySql::kValueNameAt));
     RegistryQuery query(statement);
     const int result = query.bind(1, key).bind(2, follows ? cursor->seq : static_cast<int64_t>(index)).step();
     cursor->generation = 0;
@@ -494,16 +495,16 @@ LONG RegistryHive::valueAt(RegistryKeyId key, DWORD index, bool withData, Regist
 LONG RegistryHive::keyInfo(RegistryKeyId key, RegistryKeyInfo* info) {
   *info = RegistryKeyInfo();
   return readKey(key, ERROR_SUCCESS, [&]() -> LONG {
-    RegistryQuery written(statements_->keyWritten);
+    RegistryQuery written(statements_->get(RegistrySql::kKeyWritten));
     int result = written.bind(1, key).step();
     if (result != SQLITE_ROW) return registryStatusOf(result);
     info->lastWriteTime = static_cast<uint64_t>(written.integer(0));
-    RegistryQuery children(statements_->childInfo);
+    RegistryQuery children(statements_->get(RegistrySql::kChildInfo));
     result = children.bind(1, key).step();
     if (result != SQLITE_ROW) return registryStatusOf(result);
     info->subKeys = static_cast<DWORD>(children.integer(0));
     info->maxSubKeyNameLength = static_cast<DWORD>(children.integer(1) / 2);
-    RegistryQuery values(statements_->valueInfo);
+    RegistryQuery values(statements_->get(RegistrySql::kValueInfo));
     result = values.bind(1, key).step();
     if (result != SQLITE_ROW) return registryStatusOf(result);
     info->values = static_cast<DWORD>(values.integer(0));
@@ -542,18 +543,18 @@ LONG RegistryHive::createKey(RegistryKeyId from, const RegistryPath& path, bool 
     const int64_t now = static_cast<int64_t>(registryNow());
     for (size_t i = 0; result == ERROR_SUCCESS && i < path.size(); ++i) {
       const std::string fold = registryFoldKey(path[i]);
-      RegistryQuery child(statements_->child);
+      RegistryQuery child(statements_->get(RegistrySql::kChild));
       const int found = child.bind(1, current).bindBytes(2, fold.data(), fold.size()).step();
       if (found == SQLITE_ROW) {
         current = child.integer(0);
         continue;
       }
       if (found != SQLITE_DONE) return registryStatusOf(found);
-      RegistryQuery insert(statements_->insertKey);
+      RegistryQuery insert(statements_->get(RegistrySql::kInsertKey));
       insert.bind(1, current).bindName(2, path[i]).bindBytes(3, fold.data(), fold.size()).bind(4, now);
       result = registryRun(insert);
       if (result != ERROR_SUCCESS) break;
-      RegistryQuery touch(statements_->touchKey);
+      RegistryQuery touch(statements_->get(RegistrySql::kTouchKey));
       result = registryRun(touch.bind(1, current).bind(2, now));
       current = sqlite3_last_insert_rowid(db_);
       *created = true;
@@ -569,11 +570,11 @@ LONG RegistryHive::setValue(RegistryKeyId key, std::u16string_view name, DWORD t
     LONG status = keyExists(key);
     if (status != ERROR_SUCCESS) return status;
     const std::string fold = registryFoldKey(name);
-    RegistryQuery set(statements_->setValue);
+    RegistryQuery set(statements_->get(RegistrySql::kSetValue));
     set.bind(1, key).bindName(2, name).bindBytes(3, fold.data(), fold.size()).bind(4, type).bindBytes(5, data, size);
     status = registryRun(set);
     if (status != ERROR_SUCCESS) return status;
-    RegistryQuery touch(statements_->touchKey);
+    RegistryQuery touch(statements_->get(RegistrySql::kTouchKey));
     return registryRun(touch.bind(1, key).bind(2, static_cast<int64_t>(registryNow())));
   });
 }
@@ -588,21 +589,21 @@ LONG RegistryHive::deleteValue(RegistryKeyId key, std::u16string_view name) {
     LONG result = keyExists(key);
     if (result != ERROR_SUCCESS) return result;
     const std::string fold = registryFoldKey(name);
-    RegistryQuery remove(statements_->deleteValue);
+    RegistryQuery remove(statements_->get(RegistrySql::kDeleteValue));
     result = registryRun(remove.bind(1, key).bindBytes(2, fold.data(), fold.size()));
     if (result != ERROR_SUCCESS) return result;
     if (sqlite3_changes(db_) == 0) return ERROR_FILE_NOT_FOUND;
-    RegistryQuery touch(statements_->touchKey);
+    RegistryQuery touch(statements_->get(RegistrySql::kTouchKey));
     return registryRun(touch.bind(1, key).bind(2, static_cast<int64_t>(registryNow())));
   });
 }
 
 // Inside a write transaction.
 LONG RegistryHive::removeTree(RegistryKeyId key, bool keepKey) {
-  RegistryQuery values(statements_->deleteTreeValues);
+  RegistryQuery values(statements_->get(RegistrySql::kDeleteTreeValues));
   LONG status = registryRun(values.bind(1, key));
   if (status != ERROR_SUCCESS) return status;
-  RegistryQuery keys(keepKey ? statements_->deleteSubtreeKeys : statements_->deleteTreeKeys);
+  RegistryQuery keys(statements_->get(keepKey ? RegistrySql::kDeleteSubtreeKeys : RegistrySql::kDeleteTreeKeys));
   return registryRun(keys.bind(1, key));
 }
 
@@ -613,19 +614,19 @@ LONG RegistryHive::deleteKey(RegistryKeyId key, bool onlyIfLeaf) {
   if (status != ERROR_SUCCESS) return status;
   if (state_ == State::kMissing) return ERROR_KEY_DELETED;
   return write([&]() -> LONG {
-    RegistryQuery parentOf(statements_->parentOf);
+    RegistryQuery parentOf(statements_->get(RegistrySql::kParentOf));
     const int found = parentOf.bind(1, key).step();
     if (found != SQLITE_ROW) return found == SQLITE_DONE ? ERROR_KEY_DELETED : registryStatusOf(found);
     const RegistryKeyId parent = parentOf.integer(0);
     if (onlyIfLeaf) {
-      RegistryQuery children(statements_->hasChildren);
+      RegistryQuery children(statements_->get(RegistrySql::kHasChildren));
       const int result = children.bind(1, key).step();
       if (result == SQLITE_ROW) return ERROR_ACCESS_DENIED;
       if (result != SQLITE_DONE) return registryStatusOf(result);
     }
     LONG result = removeTree(key, false);
     if (result != ERROR_SUCCESS) return result;
-    RegistryQuery touch(statements_->touchKey);
+    RegistryQuery touch(statements_->get(RegistrySql::kTouchKey));
     return registryRun(touch.bind(1, parent).bind(2, static_cast<int64_t>(registryNow())));
   });
 }
@@ -640,7 +641,7 @@ LONG RegistryHive::clearKey(RegistryKeyId key) {
     if (result != ERROR_SUCCESS) return result;
     result = removeTree(key, true);
     if (result != ERROR_SUCCESS) return result;
-    RegistryQuery touch(statements_->touchKey);
+    RegistryQuery touch(statements_->get(RegistrySql::kTouchKey));
     return registryRun(touch.bind(1, key).bind(2, static_cast<int64_t>(registryNow())));
   });
 }

@@ -16,12 +16,29 @@ namespace orv_posix {
 
 // The shape of format 1; format 2 adds the index that lists a key's values
 // in creation order.
-#define ORV_REGISTRY_TABLES                                                                              \
+#define ORV_REGISTRY_KEYS_TABLE                                                                          \
   "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL, name BLOB NOT NULL," \
-  " fold BLOB NOT NULL, written INTEGER NOT NULL, UNIQUE(parent, fold));"                                \
-  "CREATE TABLE vals(seq INTEGER PRIMARY KEY AUTOINCREMENT, key INTEGER NOT NULL, name BLOB NOT NULL,"   \
-  " fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE(key, fold));"
-#define ORV_REGISTRY_ORDER_INDEX "CREATE INDEX vals_order ON vals(key, seq);"
+  " fold BLOB NOT NULL, written INTEGER NOT NULL, UNIQUE(parent, fold))"
+#define ORV_REGISTRY_VALS_TABLE                                                                        \
+  "CREATE TABLE vals(seq INTEGER PRIMARY KEY AUTOINCREMENT, key INTEGER NOT NULL, name BLOB NOT NULL," \
+  " fold BLOB NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL, UNIQUE(key, fold))"
+#define ORV_REGISTRY_ORDER_INDEX_SQL "CREATE INDEX vals_order ON vals(key, seq)"
+#define ORV_REGISTRY_TABLES ORV_REGISTRY_KEYS_TABLE ";" ORV_REGISTRY_VALS_TABLE ";"
+#define ORV_REGISTRY_ORDER_INDEX ORV_REGISTRY_ORDER_INDEX_SQL ";"
+
+// What schemaShape() reads from a file of each format: SQLite keeps each
+// CREATE statement's text, and adds an index for each UNIQUE constraint and
+// the table that AUTOINCREMENT needs.
+#define ORV_REGISTRY_SHAPE(orderIndex)                                                                  \
+  "index\tsqlite_autoindex_keys_1\tkeys\t\t\n"                                                          \
+  "index\tsqlite_autoindex_vals_1\tvals\t\t\n" orderIndex "table\tkeys\tkeys\t" ORV_REGISTRY_KEYS_TABLE \
+  "\t\n"                                                                                                \
+  "table\tsqlite_sequence\tsqlite_sequence\tCREATE TABLE sqlite_sequence(name,seq)\t\n"                 \
+  "table\tvals\tvals\t" ORV_REGISTRY_VALS_TABLE "\t\n"
+const char* const kRegistryShapes[] = {
+    ORV_REGISTRY_SHAPE(""),
+    ORV_REGISTRY_SHAPE("index\tvals_order\tvals\t" ORV_REGISTRY_ORDER_INDEX_SQL "\t\n"),
+};
 
 const char kRegistrySchema[] =
     "PRAGMA application_id = 1330796114;"  // kRegistryApplicationId
@@ -123,71 +140,69 @@ bool pragmaNumber(sqlite3* db, const char* schema, const char* pragma, int64_t* 
 
 }  // namespace
 
-RegistryStatements::RegistryStatements(sqlite3* db) {
-  begin = prepare(db, "BEGIN");
-  beginImmediate = prepare(db, "BEGIN IMMEDIATE");
-  commit = prepare(db, "COMMIT");
-  rollback = prepare(db, "ROLLBACK");
-  keyWritten = prepare(db, "SELECT written FROM keys WHERE id = ?1");
-  child = prepare(db, "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
-  insertKey = prepare(db, "INSERT INTO keys(parent, name, fold, written) VALUES(?1, ?2, ?3, ?4)");
-  touchKey = prepare(db, "UPDATE keys SET written = ?2 WHERE id = ?1");
-  parentOf = prepare(db, "SELECT parent FROM keys WHERE id = ?1");
-  hasChildren = prepare(db, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
-  value = prepare(db, "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2");
-  setValue = prepare(db,
-                     "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
-                     "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
-  deleteValue = prepare(db, "DELETE FROM vals WHERE key = ?1 AND fold = ?2");
-  // Enumeration: by position for a first or out-of-turn index, after the
-  // previous row for the next one. Names-only asks leave the data unread
-  // (length() of a blob reads only its header).
-  childAt = prepare(db, "SELECT name, written, fold FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
-  childAfter =
-      prepare(db, "SELECT name, written, fold FROM keys WHERE parent = ?1 AND fold > ?2 ORDER BY fold LIMIT 1");
-  valueAt = prepare(db, "SELECT name, type, data, seq FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2");
-  valueAfter = prepare(db, "SELECT name, type, data, seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1");
-  valueNameAt =
-      prepare(db, "SELECT name, type, length(data), seq FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2");
-  valueNameAfter =
-      prepare(db, "SELECT name, type, length(data), seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1");
-  childInfo = prepare(db, "SELECT count(*), coalesce(max(length(name)), 0) FROM keys WHERE parent = ?1");
-  valueInfo = prepare(db,
-                      "SELECT count(*), coalesce(max(length(name)), 0), coalesce(max(length(data)), 0) "
-                      "FROM vals WHERE key = ?1");
-  deleteTreeValues = prepare(db, ORV_REGISTRY_TREE "DELETE FROM vals WHERE key IN tree");
-  deleteTreeKeys = prepare(db, ORV_REGISTRY_TREE "DELETE FROM keys WHERE id IN tree");
-  deleteSubtreeKeys = prepare(db, ORV_REGISTRY_TREE "DELETE FROM keys WHERE id IN tree AND id <> ?1");
-}
+// The SQL of each statement, in the order of RegistrySql.
+const char* const kStatementSql[] = {
+    "BEGIN",                                                                 // kBegin
+    "BEGIN IMMEDIATE",                                                       // kBeginImmediate
+    "COMMIT",                                                                // kCommit
+    "ROLLBACK",                                                              // kRollback
+    "SELECT written FROM keys WHERE id = ?1",                                // kKeyWritten
+    "SELECT id FROM keys WHERE parent = ?1 AND fold = ?2",                   // kChild
+    "INSERT INTO keys(parent, name, fold, written) VALUES(?1, ?2, ?3, ?4)",  // kInsertKey
+    "UPDATE keys SET written = ?2 WHERE id = ?1",                            // kTouchKey
+    "SELECT parent FROM keys WHERE id = ?1",                                 // kParentOf
+    "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1",                          // kHasChildren
+    "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2",              // kValue
+    "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+    "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data",  // kSetValue
+    "DELETE FROM vals WHERE key = ?1 AND fold = ?2",                                    // kDeleteValue
+    // Enumeration: by position for a first or out-of-turn index, after the
+    // previous row for the next one. Names-only asks leave the data unread
+    // (length() of a blob reads only its header).
+    "SELECT name, written, fold FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2",           // kChildAt
+    "SELECT name, written, fold FROM keys WHERE parent = ?1 AND fold > ?2 ORDER BY fold LIMIT 1",       // kChildAfter
+    "SELECT name, type, data, seq FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2",             // kValueAt
+    "SELECT name, type, data, seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1",          // kValueAfter
+    "SELECT name, type, length(data), seq FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2",     // kValueNameAt
+    "SELECT name, type, length(data), seq FROM vals WHERE key = ?1 AND seq > ?2 ORDER BY seq LIMIT 1",  // kValueNameAfter
+    "SELECT count(*), coalesce(max(length(name)), 0) FROM keys WHERE parent = ?1",                      // kChildInfo
+    "SELECT count(*), coalesce(max(length(name)), 0), coalesce(max(length(data)), 0) "
+    "FROM vals WHERE key = ?1",                                          // kValueInfo
+    ORV_REGISTRY_TREE "DELETE FROM vals WHERE key IN tree",              // kDeleteTreeValues
+    ORV_REGISTRY_TREE "DELETE FROM keys WHERE id IN tree",               // kDeleteTreeKeys
+    ORV_REGISTRY_TREE "DELETE FROM keys WHERE id IN tree AND id <> ?1",  // kDeleteSubtreeKeys
+};
+static_assert(sizeof kStatementSql / sizeof kStatementSql[0] == static_cast<size_t>(RegistrySql::kCount));
 
 RegistryStatements::~RegistryStatements() {
-  for (sqlite3_stmt* statement :
-       {begin,          beginImmediate, commit,     rollback,         keyWritten,     child,
-        insertKey,      touchKey,       parentOf,   hasChildren,      value,          setValue,
-        deleteValue,    childAt,        childAfter, valueAt,          valueAfter,     valueNameAt,
-        valueNameAfter, childInfo,      valueInfo,  deleteTreeValues, deleteTreeKeys, deleteSubtreeKeys}) {
-    sqlite3_finalize(statement);
-  }
+  for (sqlite3_stmt* statement : prepared_) sqlite3_finalize(statement);
 }
 
-sqlite3_stmt* RegistryStatements::prepare(sqlite3* db, const char* sql) {
-  sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) ready_ = false;
+sqlite3_stmt* RegistryStatements::get(RegistrySql which) {
+  sqlite3_stmt*& statement = prepared_[static_cast<size_t>(which)];
+  if (statement == nullptr && sqlite3_prepare_v3(db_, kStatementSql[static_cast<size_t>(which)], -1,
+                                                 SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(statement);
+    statement = nullptr;
+  }
   return statement;
 }
 
 RegistryQuery::~RegistryQuery() {
+  if (statement_ == nullptr) return;
   sqlite3_reset(statement_);
   sqlite3_clear_bindings(statement_);
 }
 
 RegistryQuery& RegistryQuery::bind(int index, int64_t number) {
+  if (statement_ == nullptr) return *this;
   const int status = sqlite3_bind_int64(statement_, index, number);
   if (bindStatus_ == SQLITE_OK) bindStatus_ = status;
   return *this;
 }
 
 RegistryQuery& RegistryQuery::bindBytes(int index, const void* bytes, size_t size) {
+  if (statement_ == nullptr) return *this;
   const int status = sqlite3_bind_blob64(statement_, index, size == 0 ? kNoBytes : bytes, size, SQLITE_STATIC);
   if (bindStatus_ == SQLITE_OK) bindStatus_ = status;
   return *this;
@@ -311,18 +326,34 @@ void registryConfigure(sqlite3* db) {
                              nullptr, nameFitsFunction, nullptr, nullptr, nullptr);
 }
 
-LONG registryCheckSchema(sqlite3* db, const char* schema) {
-  static const std::vector<std::string>* const kShapes =
+namespace {
+
+// The shape of each format: as written above, or else (should SQLite ever
+// describe its own objects differently) as a database made from the schema
+// shows it, which costs two in-memory databases.
+int shapeIndexOf(const std::string& shape) {
+  for (int format = 0; format < 2; ++format)
+    if (shape == kRegistryShapes[format]) return format;
+  static const std::vector<std::string>* const kMadeShapes =
       new std::vector<std::string>{schemaShape(nullptr, "main", ORV_REGISTRY_TABLES),
                                    schemaShape(nullptr, "main", ORV_REGISTRY_TABLES ORV_REGISTRY_ORDER_INDEX)};
+  for (int format = 0; format < 2; ++format)
+    if (shape == (*kMadeShapes)[format]) return format;
+  return -1;
+}
+
+}  // namespace
+
+LONG registryCheckSchema(sqlite3* db, const char* schema) {
   const std::string shape = schemaShape(db, schema, nullptr);
-  if (shape.empty() || (shape != (*kShapes)[0] && shape != (*kShapes)[1])) return ERROR_REGISTRY_CORRUPT;
+  const int formatIndex = shape.empty() ? -1 : shapeIndexOf(shape);
+  if (formatIndex < 0) return ERROR_REGISTRY_CORRUPT;
   int64_t application = 0;
   int64_t format = 0;
   if (!pragmaNumber(db, schema, "application_id", &application) || !pragmaNumber(db, schema, "user_version", &format)) {
     return ERROR_REGISTRY_CORRUPT;
   }
-  const bool indexed = shape == (*kShapes)[1];
+  const bool indexed = formatIndex == 1;
   if (application != static_cast<int32_t>(kRegistryApplicationId) || format < kRegistryOldestFormatVersion ||
       format > kRegistryFormatVersion || indexed != (format >= 2)) {
     return ERROR_REGISTRY_CORRUPT;

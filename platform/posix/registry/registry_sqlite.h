@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 #include <sys/types.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,49 +29,59 @@ extern const char kRegistryUpgradeToVersion2[];
 // Keys: `name` is the UTF-16 name as created, `fold` its upper-cased form in
 // big-endian order, so that the index orders siblings as Windows does. Roots
 // have parent -id. Values keep their creation order in `seq`.
+enum class RegistrySql {
+  kBegin,
+  kBeginImmediate,
+  kCommit,
+  kRollback,
+  kKeyWritten,
+  kChild,
+  kInsertKey,
+  kTouchKey,
+  kParentOf,
+  kHasChildren,
+  kValue,
+  kSetValue,
+  kDeleteValue,
+  kChildAt,
+  kChildAfter,
+  kValueAt,
+  kValueAfter,
+  kValueNameAt,
+  kValueNameAfter,
+  kChildInfo,
+  kValueInfo,
+  kDeleteTreeValues,
+  kDeleteTreeKeys,
+  kDeleteSubtreeKeys,
+  kCount
+};
+
+// The statements of one connection, each prepared on its first use (a
+// process that only reads needs a few of them) and kept until the
+// connection closes.
 class RegistryStatements {
  public:
-  explicit RegistryStatements(sqlite3* db);
+  explicit RegistryStatements(sqlite3* db) : db_(db) {}
   ~RegistryStatements();
   RegistryStatements(const RegistryStatements&) = delete;
   RegistryStatements& operator=(const RegistryStatements&) = delete;
-  bool ready() const { return ready_; }
 
-  sqlite3_stmt* begin = nullptr;
-  sqlite3_stmt* beginImmediate = nullptr;
-  sqlite3_stmt* commit = nullptr;
-  sqlite3_stmt* rollback = nullptr;
-  sqlite3_stmt* keyWritten = nullptr;
-  sqlite3_stmt* child = nullptr;
-  sqlite3_stmt* insertKey = nullptr;
-  sqlite3_stmt* touchKey = nullptr;
-  sqlite3_stmt* parentOf = nullptr;
-  sqlite3_stmt* hasChildren = nullptr;
-  sqlite3_stmt* value = nullptr;
-  sqlite3_stmt* setValue = nullptr;
-  sqlite3_stmt* deleteValue = nullptr;
-  sqlite3_stmt* childAt = nullptr;
-  sqlite3_stmt* childAfter = nullptr;
-  sqlite3_stmt* valueAt = nullptr;
-  sqlite3_stmt* valueAfter = nullptr;
-  sqlite3_stmt* valueNameAt = nullptr;
-  sqlite3_stmt* valueNameAfter = nullptr;
-  sqlite3_stmt* childInfo = nullptr;
-  sqlite3_stmt* valueInfo = nullptr;
-  sqlite3_stmt* deleteTreeValues = nullptr;
-  sqlite3_stmt* deleteTreeKeys = nullptr;
-  sqlite3_stmt* deleteSubtreeKeys = nullptr;
+  // Null when SQLite refuses it; a query over null fails as a damaged hive.
+  sqlite3_stmt* get(RegistrySql which);
 
  private:
-  sqlite3_stmt* prepare(sqlite3* db, const char* sql);
-  bool ready_ = true;
+  sqlite3* db_;
+  std::array<sqlite3_stmt*, static_cast<size_t>(RegistrySql::kCount)> prepared_{};
 };
 
 // One use of a prepared statement: binds, steps, reads columns, and resets
 // the statement when it goes.
 class RegistryQuery {
  public:
-  explicit RegistryQuery(sqlite3_stmt* statement) : statement_(statement) {}
+  // A null statement (one SQLite refused) fails every step as a damaged hive.
+  explicit RegistryQuery(sqlite3_stmt* statement)
+      : statement_(statement), bindStatus_(statement != nullptr ? SQLITE_OK : SQLITE_CORRUPT) {}
   ~RegistryQuery();
   RegistryQuery(const RegistryQuery&) = delete;
   RegistryQuery& operator=(const RegistryQuery&) = delete;
@@ -86,7 +97,7 @@ class RegistryQuery {
 
  private:
   sqlite3_stmt* statement_;
-  int bindStatus_ = SQLITE_OK;
+  int bindStatus_;
 };
 
 // The Win32 status for a SQLite result code.
