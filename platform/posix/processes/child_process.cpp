@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,6 +65,9 @@ class PosixChildProcess : public ChildProcess {
   std::optional<int> wait(int timeoutMs) override {
     if (pid_ <= 0) return std::nullopt;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    // Readable once the child has ended (Linux 5.3 and later); without it the
+    // wait looks again every millisecond.
+    const FileDescriptor ended(timeoutMs >= 0 && !exitCode_ ? static_cast<int>(syscall(SYS_pidfd_open, pid_, 0)) : -1);
     while (!exitCode_) {
       int status = 0;
       const pid_t done = waitpid(pid_, &status, timeoutMs < 0 ? 0 : WNOHANG);
@@ -73,6 +77,10 @@ class PosixChildProcess : public ChildProcess {
         exitCode_ = -1;
       } else if (timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline) {
         break;
+      } else if (ended.valid()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd exit{ended.get(), POLLIN, 0};
+        poll(&exit, 1, static_cast<int>(left.count()));  // a signal only sends it round again
       } else if (timeoutMs >= 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }

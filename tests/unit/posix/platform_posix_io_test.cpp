@@ -285,4 +285,19 @@ TEST(PosixIoChildProcess, ASignalDuringAReadIsNeitherAnEndNorAnEndlessWait) {
   EXPECT_EQ(std::string(buffer, got), "reply");
 }
 
+// A wait with a time limit, interrupted by signals, still ends with the
+// child's exit status once it has ended, and empty while it runs.
+TEST(PosixIoChildProcess, AWaitWithATimeLimitSeesTheEndAndNotBefore) {
+  std::string error;
+  auto sleeper = orv_platform::ChildProcess::start("/bin/sleep", {"30"}, error);
+  ASSERT_NE(sleeper, nullptr) << error;
+  auto quitter = orv_platform::ChildProcess::start("/bin/sh", {"-c", "exit 3"}, error);
+  ASSERT_NE(quitter, nullptr) << error;
+  Interrupter interrupter(pthread_self());
+  EXPECT_FALSE(sleeper->wait(50).has_value());
+  sleeper->terminate();
+  EXPECT_EQ(sleeper->wait(10000), 128 + SIGKILL);
+  EXPECT_EQ(quitter->wait(10000), 3);
+}
+
 }  // namespace
