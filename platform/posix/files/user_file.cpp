@@ -89,9 +89,12 @@ std::unique_ptr<FileLock> FileLock::acquire(const std::string& path, std::string
 
 std::string makePrivateFolder(const std::string& path) {
   if (path.empty()) return "no folder named";
-  if (!orv_posix::makeFolders(path, 0700)) return failure(path, std::strerror(errno));
+  // Made already on every use but the first: one look then.
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return failure(path, std::strerror(errno));
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno != ENOENT || !orv_posix::makeFolders(path, 0700) || ::stat(path.c_str(), &info) != 0)
+      return failure(path, std::strerror(errno));
+  }
   if (!S_ISDIR(info.st_mode)) return failure(path, "is not a folder");
   if (info.st_uid != ::geteuid()) return ownershipProblem(path, info);
   // The user's own folder, made group-writable under a looser umask before,
@@ -104,11 +107,19 @@ std::string makePrivateFolder(const std::string& path) {
 std::string checkPrivateFile(const std::string& path, bool& exists, std::string& identity) {
   exists = false;
   identity.clear();
-  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  if (!file.valid()) return errno == ENOENT ? std::string() : openProblem(path, errno);
-  exists = true;
+  // One look at the path when the file is as it should be; one whose modes
+  // need mending is opened, so that what is mended is what was checked.
   struct stat info {};
-  const std::string problem = checkOpenFile(file.get(), path, info);
+  if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT ? std::string() : openProblem(path, errno);
+  exists = true;
+  if (S_ISLNK(info.st_mode)) return openProblem(path, ELOOP);
+  if (!S_ISREG(info.st_mode)) return failure(path, "is not a plain file");
+  std::string problem = ownershipProblem(path, info);
+  if (problem.empty() && (info.st_mode & 0777) != 0600) {
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!file.valid()) return openProblem(path, errno);
+    problem = checkOpenFile(file.get(), path, info);
+  }
   if (problem.empty()) identity = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
   return problem;
 }
