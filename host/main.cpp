@@ -5,7 +5,6 @@
 #include "ChromeNativeMessageHandle.h"
 #include "MessageReader.h"
 #include "orv_platform/console_streams.h"
-#include "orv_platform/signature_check_warm_up.h"
 #include "orv_win32.h"
 
 namespace {
@@ -14,9 +13,6 @@ int runHost() {
   // Frames are raw bytes, and a browser that has closed our output must not
   // end the process before the handler and the module are released.
   orv_platform::useRawConsoleStreams();
-  // The handler checks the policy module's signature once it has read the
-  // module's path from the registry; the checks' own set-up runs meanwhile.
-  const orv_platform::SignatureCheckWarmUp warmUp;
   CChromeNativeMessageHandle* handler = new CChromeNativeMessageHandle();
   HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, MessageReaderThread, handler, 0, nullptr));
   if (thread != nullptr) {

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "log_test_support.h"
-#include "orv_platform/signature_check_warm_up.h"
 #include "orv_win32.h"
 #include "signing_test_support.h"
 
@@ -48,14 +47,6 @@ TEST(WinVerifyTrust, AcceptsSignedFilesAndRefusesUnsignedAndTamperedOnes) {
       {"unsigned", TRUST_E_NOSIGNATURE},
       {"tampered", TRUST_E_BAD_DIGEST},
   });
-}
-
-// Checks started while the set-up runs beside them (ctest runs each case in a
-// process of its own, so the set-up is the process's first).
-TEST(SignatureCheckWarmUp, ChecksMadeWhileItRunsGetTheirVerdicts) {
-  TestTrustAnchors anchors;
-  const orv_platform::SignatureCheckWarmUp warmUp;
-  expectVerdicts({{"signed", 0}, {"tampered", TRUST_E_BAD_DIGEST}, {"unsigned", TRUST_E_NOSIGNATURE}});
 }
 
 // The signature as a message and a store, the signer in it, and its chain.
