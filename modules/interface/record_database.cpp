@@ -87,6 +87,8 @@ RecordDatabase::RecordDatabase(sqlite3* connection) : connection_(connection) {}
 
 RecordDatabase::~RecordDatabase() {
   // The statements go before the connection they belong to.
+  begin_.reset();
+  commit_.reset();
   version_.reset();
   find_.reset();
   store_.reset();
@@ -116,6 +118,23 @@ bool RecordDatabase::execute(const char* sql, std::string& problem) {
   if (sqlite3_exec(connection_, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return true;
   problem = errorOf(sql);
   return false;
+}
+
+bool RecordDatabase::beginRead(std::string& problem) {
+  RecordStatement& begin = statement(begin_, "BEGIN");
+  const RecordStatement::Use use(begin);
+  if (begin.prepared() && begin.step() == SQLITE_DONE) return true;
+  problem = errorOf("BEGIN");
+  return false;
+}
+
+void RecordDatabase::endRead() {
+  if (sqlite3_get_autocommit(connection_)) return;
+  RecordStatement& commit = statement(commit_, "COMMIT");
+  const RecordStatement::Use use(commit);
+  // A read has nothing to lose: should COMMIT fail, ROLLBACK still ends it.
+  if (!commit.prepared() || commit.step() != SQLITE_DONE)
+    sqlite3_exec(connection_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 int RecordDatabase::version(std::string& problem) {

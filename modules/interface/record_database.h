@@ -30,6 +30,11 @@ class RecordDatabase {
   RecordDatabase(const RecordDatabase&) = delete;
   RecordDatabase& operator=(const RecordDatabase&) = delete;
 
+  // One read transaction over the calls up to endRead(): a find reads the
+  // version and its record with one lock of the file instead of two.
+  bool beginRead(std::string& problem);
+  // Ends the read transaction, when one is open.
+  void endRead();
   // 0 for a file whose table is not made yet; -1 when it cannot be read.
   int version(std::string& problem);
   // Makes the table, stores `imported` and sets the version, in one
@@ -51,7 +56,7 @@ class RecordDatabase {
   Json::StreamWriter& listWriter();
 
   sqlite3* connection_;
-  std::unique_ptr<RecordStatement> version_, find_, store_;
+  std::unique_ptr<RecordStatement> begin_, commit_, version_, find_, store_;
   std::unique_ptr<Json::CharReader> listReader_;
   std::unique_ptr<Json::StreamWriter> listWriter_;
 };

@@ -38,6 +38,18 @@ struct HeldDatabase {
   std::unique_ptr<RecordDatabase> database;
 };
 
+// Ends the database's read transaction when it goes.
+class ReadEnd {
+ public:
+  explicit ReadEnd(RecordDatabase& database) : database_(database) {}
+  ~ReadEnd() { database_.endRead(); }
+  ReadEnd(const ReadEnd&) = delete;
+  ReadEnd& operator=(const ReadEnd&) = delete;
+
+ private:
+  RecordDatabase& database_;
+};
+
 HeldDatabase& heldDatabase() {
   static HeldDatabase held;
   return held;
@@ -118,9 +130,11 @@ RecordDatabase* RecordStore::open(bool forStore, std::unique_ptr<orv_platform::F
     held.identity = identity;
   }
   RecordDatabase* database = problem.empty() ? held.database.get() : nullptr;
+  if (database != nullptr && !forStore && !database->beginRead(problem)) database = nullptr;
   const int version = database != nullptr ? database->version(problem) : -1;
   if (version == 0 && databaseExists) problem = orv_platform::checkPrivateFile(legacy_, legacyExists);
   if (version == 0 && problem.empty()) {
+    database->endRead();
     makeTable(*database, legacyExists, method, problem);
   } else if (version > RecordDatabase::kVersion) {
     problem = database_ + ": made by a later version (" + std::to_string(version) + ")";
@@ -137,10 +151,16 @@ bool RecordStore::find(const std::string& origin, StoredRecord& record) const {
   HeldDatabase& held = heldDatabase();
   const std::lock_guard<std::mutex> turn(held.turn);
   std::unique_ptr<orv_platform::FileLock> lock;
-  RecordDatabase* database = open(false, lock);
+  RecordDatabase* database = open(false, lock);  // with the read begun
   if (database == nullptr) return false;
   std::string problem;
-  if (database->find(origin, record, problem)) return true;
+  bool found = false;
+  {
+    // Ended before the lock is released, whatever find does.
+    const ReadEnd end(*database);
+    found = database->find(origin, record, problem);
+  }
+  if (found) return true;
   if (!problem.empty()) {
     held.database.reset();
     logRecordStoreFailure(ORV_W("find"), problem, kNoCode, __LINE__);

@@ -43,7 +43,8 @@ class RecordStore {
 
  private:
   // The lock held and the database open and made (the connection this
-  // process keeps, for the caller's turn); null when there is nothing to
+  // process keeps, for the caller's turn), for a find with its read
+  // transaction begun (the caller ends it); null when there is nothing to
   // find (`forStore` false) or the store cannot be used.
   RecordDatabase* open(bool forStore, std::unique_ptr<orv_platform::FileLock>& lock) const;
 

@@ -15,6 +15,7 @@
 #include "registry_test_support.h"
 
 #ifndef _WIN32
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -420,6 +421,20 @@ TEST_F(InterfaceModuleTest, AStoreChangedBetweenCommandsIsCheckedAndReadAfresh) 
       ASSERT_EQ(::chmod(storeFile().c_str(), 0600), 0);
       EXPECT_EQ(passwordOf("https://bank.example/"), "mine;") << c.what << ": used again once it passes";
     }
+  }
+}
+
+// A load leaves no lock on the file: another process may write the store as
+// soon as the command is over, whether the record was found or not.
+TEST_F(InterfaceModuleTest, ALoadHoldsNoLockOnceItIsOver) {
+  ASSERT_TRUE(create("https://bank.example/", "t", listOf({"p"}), listOf({"v"})));
+  for (const char* address : {"https://bank.example/", "https://elsewhere.example/"}) {
+    passwordOf(address);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(storeFile().c_str(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE; COMMIT;", nullptr, nullptr, nullptr), SQLITE_OK)
+        << address << ": " << sqlite3_errmsg(other);
+    sqlite3_close(other);
   }
 }
 #endif
