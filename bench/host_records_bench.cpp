@@ -1,7 +1,7 @@
 // Whole-process timings of the record path: the host started for one
-// "LOAD_BROWSER_RECORD" until it has answered and exited (a browser starts a
-// host per sendNativeMessage), and loads through one running host, each
-// against the framing echo host. The host runs with the reference interface
+// "LOAD_BROWSER_RECORD" until it has answered and exited, and until the
+// answer alone (a browser starts a host per sendNativeMessage), and loads
+// through one running host, each against the framing echo host. The host runs with the reference interface
 // module (a stored record), the signed reference policy module and the
 // stand-in, on a throw-away registry.
 #include <benchmark/benchmark.h>
@@ -136,6 +136,22 @@ void BM_StartLoadExit(benchmark::State& state) {
   state.SetLabel(programOf(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_StartLoadExit)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
+
+// Start until the answer to one load has arrived: what the browser waits
+// for before it fills the page. The exit after it is not timed.
+void BM_StartUntilReply(benchmark::State& state) {
+  installation();
+  for (auto _ : state) {
+    Installation::Host host(programOf(static_cast<int>(state.range(0))));
+    host.send(kLoad);
+    if (host.reply().empty()) state.SkipWithError("no reply");
+    state.PauseTiming();
+    host.finish();
+    state.ResumeTiming();
+  }
+  state.SetLabel(programOf(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_StartUntilReply)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
 
 // Loads one after another through one running host.
 void BM_LoadRoundTrip(benchmark::State& state) {
