@@ -124,33 +124,27 @@ const char* programOf(int which) {
   return kPrograms[which];
 }
 
-// Start, one load answered, end of input, exit.
-void BM_StartLoadExit(benchmark::State& state) {
+// Start, one load answered, end of input, exit; the exit timed or not.
+void startAndLoad(benchmark::State& state, bool exitTimed) {
   installation();
+  const char* program = programOf(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    Installation::Host host(programOf(static_cast<int>(state.range(0))));
+    Installation::Host host(program);
     host.send(kLoad);
     if (host.reply().empty()) state.SkipWithError("no reply");
+    if (!exitTimed) state.PauseTiming();
     host.finish();
+    if (!exitTimed) state.ResumeTiming();
   }
-  state.SetLabel(programOf(static_cast<int>(state.range(0))));
+  state.SetLabel(program);
 }
+
+void BM_StartLoadExit(benchmark::State& state) { startAndLoad(state, true); }
 BENCHMARK(BM_StartLoadExit)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
 
 // Start until the answer to one load has arrived: what the browser waits
-// for before it fills the page. The exit after it is not timed.
-void BM_StartUntilReply(benchmark::State& state) {
-  installation();
-  for (auto _ : state) {
-    Installation::Host host(programOf(static_cast<int>(state.range(0))));
-    host.send(kLoad);
-    if (host.reply().empty()) state.SkipWithError("no reply");
-    state.PauseTiming();
-    host.finish();
-    state.ResumeTiming();
-  }
-  state.SetLabel(programOf(static_cast<int>(state.range(0))));
-}
+// for before it fills the page.
+void BM_StartUntilReply(benchmark::State& state) { startAndLoad(state, false); }
 BENCHMARK(BM_StartUntilReply)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
 
 // Loads one after another through one running host.
