@@ -9,14 +9,12 @@
 set -euo pipefail
 source_dir=$1
 build_dir=$2
-work=$(mktemp -d)
-standin=
+source "$source_dir/tests/install/install_test_support.sh"
 cleanup() {
-  if [ -n "$standin" ]; then kill "$standin" 2>/dev/null || true; wait "$standin" 2>/dev/null || true; fi
+  stop_standin
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 prefix="$work/prefix"
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null

@@ -11,7 +11,6 @@ source_dir=$1
 build_dir=$2
 export WINEPREFIX="$build_dir/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 source "$source_dir/tests/install/wine_load_support.sh"
-work=$(mktemp -d)
 product='HKLM\Software\Halvik\Password Manager'
 cleanup() {
   stop_standin
@@ -19,7 +18,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 prefix="$work/prefix"
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null

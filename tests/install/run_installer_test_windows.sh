@@ -15,16 +15,14 @@ build_dir=$2
 for program in makensis wine wineboot wineserver winepath; do
   command -v "$program" >/dev/null || { echo "SKIP: $program is missing"; exit 77; }
 done
-work=$(mktemp -d)
-export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 source "$source_dir/tests/install/wine_load_support.sh"
+export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 cleanup() {
   stop_standin
   if [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 origin=chrome-extension://ponmlkjihgfedcbaponmlkjihgfedcba/
 version=1.2.3

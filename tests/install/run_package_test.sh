@@ -10,14 +10,12 @@ set -euo pipefail
 source_dir=$1
 build_dir=$2
 command -v dpkg-deb >/dev/null || { echo "dpkg-deb is missing: skipped"; exit 77; }
-work=$(mktemp -d)
-standin=
+source "$source_dir/tests/install/install_test_support.sh"
 cleanup() {
-  if [ -n "$standin" ]; then kill "$standin" 2>/dev/null || true; wait "$standin" 2>/dev/null || true; fi
+  stop_standin
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build_dir/CMakeCache.txt")
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")

@@ -1,8 +1,9 @@
 # Sourced by the tests that run an installed Windows host under Wine and have it
-# answer a LOAD. The caller exports WINEPREFIX (and WINEDEBUG) and calls
-# stop_standin when it ends.
+# answer a LOAD, with what every install test has (install_test_support.sh).
+# The caller exports WINEPREFIX (and WINEDEBUG) and calls stop_standin when
+# it ends.
 
-standin=
+source "$(dirname "${BASH_SOURCE[0]}")/install_test_support.sh"
 
 # The Windows name of a Linux path, through Wine's Z: drive.
 windows_path() { local path=$1; echo "Z:${path//\//\\}"; }
@@ -20,11 +21,6 @@ serve_loads() {
   wine "$standin_exe" </dev/null >/dev/null 2>&1 &
   standin=$!
   sleep 1  # the host looks for the process once, at the LOAD
-}
-
-stop_standin() {
-  if [ -n "$standin" ]; then kill "$standin" 2>/dev/null || true; wait "$standin" 2>/dev/null || true; fi
-  standin=
 }
 
 # load_reply NMSEND_EXE HOST_EXE TITLE: the host's reply to one LOAD of
