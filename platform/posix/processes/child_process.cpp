@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -21,6 +22,13 @@ namespace orv_platform {
 namespace {
 
 using orv_posix::FileDescriptor;
+
+// What is left of a wait, in whole milliseconds for poll(); 0 once the
+// deadline has passed, never a negative (endless) time.
+int millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+}
 
 class PosixChildProcess : public ChildProcess {
  public:
@@ -50,11 +58,7 @@ class PosixChildProcess : public ChildProcess {
       if (polled > 0) break;
       if (polled == 0) return ReadStatus::TimedOut;
       if (errno != EINTR) return ReadStatus::End;
-      if (timeoutMs >= 0) {
-        const auto remaining =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        left = static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, remaining.count()));
-      }
+      if (timeoutMs >= 0) left = millisecondsUntil(deadline);
     }
     const ssize_t count = orv_posix::readSome(output_.get(), data, size);
     if (count <= 0) return ReadStatus::End;
@@ -78,9 +82,8 @@ class PosixChildProcess : public ChildProcess {
       } else if (timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline) {
         break;
       } else if (ended.valid()) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd exit{ended.get(), POLLIN, 0};
-        poll(&exit, 1, static_cast<int>(left.count()));  // a signal only sends it round again
+        poll(&exit, 1, millisecondsUntil(deadline));  // a signal only sends it round again
       } else if (timeoutMs >= 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
