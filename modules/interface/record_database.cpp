@@ -40,7 +40,7 @@ std::vector<std::string> stringsOf(Json::CharReader& reader, const std::string& 
   return strings;
 }
 
-// The record's columns, in the order of kInsertColumns.
+// The record's columns, in the order of ORV_RECORD_INSERT.
 bool bindRecord(RecordStatement& statement, Json::StreamWriter& writer, const std::string& origin,
                 const StoredRecord& record) {
   return statement.bind(1, origin) && statement.bind(2, record.identity) && statement.bind(3, record.title) &&
@@ -49,9 +49,16 @@ bool bindRecord(RecordStatement& statement, Json::StreamWriter& writer, const st
          statement.bind(8, arrayOf(writer, record.textValues));
 }
 
-constexpr char kInsertColumns[] =
-    "INSERT INTO records(origin, identity, title, auto_submit, pw_fields, pw_values, text_fields, text_values) "
-    "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)";
+#define ORV_RECORD_INSERT                                                                                      \
+  "INSERT INTO records(origin, identity, title, auto_submit, pw_fields, pw_values, text_fields, text_values) " \
+  "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"
+// The earlier file's records, imported once: an origin stored meanwhile stays.
+constexpr char kImportSql[] = ORV_RECORD_INSERT " ON CONFLICT(origin) DO NOTHING";
+// A replaced record keeps its identity and auto-submit flag.
+constexpr char kStoreSql[] = ORV_RECORD_INSERT
+    " ON CONFLICT(origin) DO UPDATE SET title = excluded.title, "
+    "pw_fields = excluded.pw_fields, pw_values = excluded.pw_values, "
+    "text_fields = excluded.text_fields, text_values = excluded.text_values";
 
 }  // namespace
 
@@ -95,7 +102,7 @@ RecordDatabase::~RecordDatabase() {
   sqlite3_close_v2(connection_);
 }
 
-RecordStatement& RecordDatabase::statement(std::unique_ptr<RecordStatement>& held, const std::string& sql) {
+RecordStatement& RecordDatabase::statement(std::unique_ptr<RecordStatement>& held, const char* sql) {
   if (held == nullptr || !held->prepared()) held = std::make_unique<RecordStatement>(connection_, sql);
   return *held;
 }
@@ -156,7 +163,7 @@ bool RecordDatabase::create(const std::vector<std::pair<std::string, StoredRecor
       "text_fields TEXT NOT NULL, text_values TEXT NOT NULL)",
       problem);
   if (done) {
-    RecordStatement insert(connection_, std::string(kInsertColumns) + " ON CONFLICT(origin) DO NOTHING");
+    RecordStatement insert(connection_, kImportSql);
     done = insert.prepared();
     for (size_t i = 0; done && i < imported.size(); ++i) {
       done = bindRecord(insert, listWriter(), imported[i].first, imported[i].second) && insert.step() == SQLITE_DONE;
@@ -197,11 +204,7 @@ bool RecordDatabase::find(const std::string& origin, StoredRecord& record, std::
 
 bool RecordDatabase::store(const std::string& origin, const StoredRecord& record, std::string& problem) {
   // One statement is one transaction: the row is replaced whole or not at all.
-  RecordStatement& upsert =
-      statement(store_, std::string(kInsertColumns) +
-                            " ON CONFLICT(origin) DO UPDATE SET title = excluded.title, "
-                            "pw_fields = excluded.pw_fields, pw_values = excluded.pw_values, "
-                            "text_fields = excluded.text_fields, text_values = excluded.text_values");
+  RecordStatement& upsert = statement(store_, kStoreSql);
   const RecordStatement::Use use(upsert);
   if (!upsert.prepared() || !bindRecord(upsert, listWriter(), origin, record) || upsert.step() != SQLITE_DONE) {
     problem = errorOf("store");

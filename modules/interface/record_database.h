@@ -51,7 +51,7 @@ class RecordDatabase {
   bool execute(const char* sql, std::string& problem);
   std::string errorOf(const char* step) const;
   // The statement `sql`, prepared on its first use.
-  RecordStatement& statement(std::unique_ptr<RecordStatement>& held, const std::string& sql);
+  RecordStatement& statement(std::unique_ptr<RecordStatement>& held, const char* sql);
   Json::CharReader& listReader();
   Json::StreamWriter& listWriter();
 

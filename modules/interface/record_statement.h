@@ -9,8 +9,8 @@
 
 class RecordStatement {
  public:
-  RecordStatement(sqlite3* connection, const std::string& sql) {
-    if (sqlite3_prepare_v3(connection, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement_, nullptr) != SQLITE_OK)
+  RecordStatement(sqlite3* connection, const char* sql) {
+    if (sqlite3_prepare_v3(connection, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement_, nullptr) != SQLITE_OK)
       statement_ = nullptr;
   }
   ~RecordStatement() { sqlite3_finalize(statement_); }
